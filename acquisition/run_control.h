@@ -1,0 +1,93 @@
+#pragma once
+// Start, stop and the poll tick of an acquisition run of the main window. The window owns
+// the data this works on and hands it over as a RunContext of references and callbacks;
+// CRunControl owns the run state, the link engines and the recording file.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace tessvar {
+
+class Dialog;
+class WindowHost;
+class Clock;
+class SerialPort;
+class TcpSocket;
+struct ConnectionSettings;
+struct DeviceDescription;
+class MeasurementCatalogue;
+
+// Window timers of a run (ids passed to WindowHost::SetTimer with the main window).
+inline constexpr int kPollTimer = 1;
+inline constexpr int kRecordTimer = 2;
+inline constexpr int kReconnectTimer = 7;
+
+// The run fields of the main window.
+struct RunState {
+  bool m_running = false;
+  bool m_linkTrouble = false;  // the status line is drawn red while set
+  int m_failureCount = 0;
+  bool m_presenceBuilt = false;
+  bool m_softRestart = false;
+  bool socketOpen = false;     // a TCP connection of this run exists
+  bool m_workerStop = false;
+  bool m_workerDone = true;
+  bool newData = false;
+};
+
+// What the main window lends to the run control. Every reference outlives the CRunControl.
+struct RunContext {
+  Dialog& dialog;
+  WindowHost& host;
+  Clock& clock;
+  ConnectionSettings& settings;
+  DeviceDescription& description;
+  uint8_t* marks;                      // the 55 availability marks
+  const MeasurementCatalogue& catalogue;
+
+  // Data exchange: controls -> members (false when a field was refused), members -> controls.
+  std::function<bool()> collect;
+  std::function<void()> show;
+  std::function<void()> applyProtocolState;
+
+  // Members of the data exchange the run reads and writes.
+  uint32_t& pollPeriodMs;      // 1090
+  bool& save;                  // 1097 "Сохранить"
+  bool& limitTime;             // 1118 "Время записи"
+  std::string& recordingTime;  // 1092
+  // The member string bound to a text control of the exchange (value fields 1031..., 1093,
+  // 1096, 1098, 1099), or nullptr when the control is not exchanged. The run writes both
+  // the member and the control, so a later show() keeps what the run wrote.
+  std::function<std::string*(int controlId)> textMember;
+
+  // Link seams; tests hand in peers, the programs the real ports.
+  std::function<std::unique_ptr<SerialPort>()> makeSerialPort;
+  std::function<std::unique_ptr<TcpSocket>()> makeTcpSocket;
+};
+
+class CRunControl {
+ public:
+  explicit CRunControl(RunContext context);
+  ~CRunControl();
+  CRunControl(const CRunControl&) = delete;
+  CRunControl& operator=(const CRunControl&) = delete;
+
+  void OnStart();             // "Старт" 1094
+  void OnStop();              // "Стоп" 1095, close box
+  void OnTimer(int timerId);  // every timer of the main window
+  void OnDestroy();
+  void OnResetFailures();     // "RST" 1209
+  void OnDisplayMode();       // 1114
+  void RefreshValues();       // after a description load and at start-up
+
+  const RunState& State() const { return state_; }
+
+ private:
+  struct Impl;
+  RunContext ctx_;
+  RunState state_;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tessvar
