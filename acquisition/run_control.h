@@ -17,6 +17,7 @@ class TcpSocket;
 struct ConnectionSettings;
 struct DeviceDescription;
 class MeasurementCatalogue;
+struct AvailabilityMarks;
 
 // Window timers of a run (ids passed to WindowHost::SetTimer with the main window).
 inline constexpr int kPollTimer = 1;
@@ -43,7 +44,7 @@ struct RunContext {
   Clock& clock;
   ConnectionSettings& settings;
   DeviceDescription& description;
-  uint8_t* marks;                      // the 55 availability marks
+  AvailabilityMarks& marks;
   const MeasurementCatalogue& catalogue;
 
   // Data exchange: controls -> members (false when a field was refused), members -> controls.

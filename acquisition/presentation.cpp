@@ -1,0 +1,180 @@
+#include "acquisition/presentation.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace tessvar {
+
+namespace {
+
+enum class Kind { U, I, P, Pq, Ps, W, Q, PF, F, Eta };
+
+struct SlotInfo {
+  PresentedSlot view;
+  Kind kind;
+};
+
+const std::array<SlotInfo, kPresentedCount>& Infos() {
+  static const std::array<SlotInfo, kPresentedCount> infos = {{
+      {{0, 1012, 1031, "Udc1"}, Kind::U},      {{1, 1065, 1066, "Idc1"}, Kind::I},
+      {{2, 1030, 1033, "Pdc1"}, Kind::P},      {{3, 1152, 1153, "Wdc1"}, Kind::W},
+      {{5, 1165, 1151, "Qdc1"}, Kind::Q},      {{7, 1042, 1045, "Uac1"}, Kind::U},
+      {{8, 1034, 1039, "Iac1"}, Kind::I},      {{9, 1044, 1047, "P1"}, Kind::P},
+      {{10, 1048, 1057, "Pq1"}, Kind::Pq},     {{11, 1058, 1061, "Ps1"}, Kind::Ps},
+      {{12, 1166, 1168, "PF1"}, Kind::PF},     {{13, 1172, 1170, "W1"}, Kind::W},
+      {{15, 1174, 1176, "f1"}, Kind::F},       {{16, 1177, 1180, "Uacdc1"}, Kind::U},
+      {{17, 1175, 1183, "Iacdc1"}, Kind::I},   {{18, 1181, 1184, "Pacdc1"}, Kind::P},
+      {{19, 1188, 1187, "Wacdc1"}, Kind::W},   {{21, 1013, 1040, "Udc2"}, Kind::U},
+      {{22, 1067, 1068, "Idc2"}, Kind::I},     {{23, 1032, 1035, "Pdc2"}, Kind::P},
+      {{24, 1154, 1164, "Wdc2"}, Kind::W},     {{26, 1140, 1146, "Qdc2"}, Kind::Q},
+      {{28, 1051, 1052, "Uac2"}, Kind::U},     {{29, 1038, 1043, "Iac2"}, Kind::I},
+      {{30, 1046, 1049, "P2"}, Kind::P},       {{31, 1056, 1059, "Pq2"}, Kind::Pq},
+      {{32, 1060, 1062, "Ps2"}, Kind::Ps},     {{33, 1167, 1173, "PF2"}, Kind::PF},
+      {{34, 1169, 1171, "W2"}, Kind::W},       {{36, 1149, 1150, "f2"}, Kind::F},
+      {{37, 1191, 1192, "Uacdc2"}, Kind::U},   {{38, 1182, 1178, "Iacdc2"}, Kind::I},
+      {{39, 1186, 1185, "Pacdc2"}, Kind::P},   {{40, 1196, 1195, "Wacdc2"}, Kind::W},
+      {{42, 1210, 1211, "ETA"}, Kind::Eta},
+  }};
+  return infos;
+}
+
+struct Factors {
+  double u, i, p, w, q;
+};
+
+Factors ComputeFactors(const ChannelNominals& n) {
+  const double un = ParseNominal(n.voltage);
+  const double in = ParseNominal(n.current);
+  Factors f{};
+  f.u = un / 15000.0;
+  f.i = in / 15000.0;
+  f.p = in * un / 20000.0;
+  if (n.kilo.power) f.p /= 1000.0;
+  f.w = in * un / 20000.0 / 1.8;
+  if (n.kilo.energy) f.w /= 1000.0;
+  f.q = in / 15000.0 / 2.4;
+  return f;
+}
+
+std::string Caption(const SlotInfo& info, const KiloFlags& kilo) {
+  const std::string name(info.view.name);
+  const std::string p = kilo.power ? "k" : "";
+  const std::string e = kilo.energy ? "k" : "";
+  switch (info.kind) {
+    case Kind::U: return name + ", В";
+    case Kind::I: return name + ", A";
+    case Kind::P: return name + ", " + p + "Вт";
+    case Kind::Pq: return name + ", " + p + "вар";
+    case Kind::Ps: return name + ", " + p + "ВА";
+    case Kind::W: return name + ", " + e + "Вт·ч";
+    case Kind::Q: return name + ", A·ч";
+    case Kind::PF: return name;
+    case Kind::F: return name + ", Гц";
+    case Kind::Eta: return "ETA, %";
+  }
+  return name;
+}
+
+double Scaled(const SlotInfo& info, int32_t raw, const Factors& f) {
+  const double r = raw;
+  switch (info.kind) {
+    case Kind::U: return r * f.u;
+    case Kind::I: return r * f.i;
+    case Kind::P: case Kind::Pq: case Kind::Ps: return r * f.p;
+    case Kind::W: return r * f.w;
+    case Kind::Q: return r * f.q;
+    case Kind::PF: return r / 1000.0;
+    case Kind::F: case Kind::Eta: return r / 10.0;
+  }
+  return r;
+}
+
+std::string TwoDigits(int v) {
+  std::string s = std::to_string(v);
+  return s.size() < 2 ? "0" + s : s;
+}
+
+// Seconds from milliseconds, cut to hundredths: "07.25", "59.99".
+std::string Seconds(int64_t ms) {
+  const int64_t hundredths = ms / 10;
+  return TwoDigits(static_cast<int>(hundredths / 100)) + "." +
+         TwoDigits(static_cast<int>(hundredths % 100));
+}
+
+}  // namespace
+
+const std::array<PresentedSlot, kPresentedCount>& PresentedSlots() {
+  static const std::array<PresentedSlot, kPresentedCount> views = [] {
+    std::array<PresentedSlot, kPresentedCount> v{};
+    for (int k = 0; k < kPresentedCount; ++k) v[k] = Infos()[k].view;
+    return v;
+  }();
+  return views;
+}
+
+const PresentedSlot* FindPresented(int slot) {
+  for (const auto& v : PresentedSlots()) {
+    if (v.slot == slot) return &v;
+  }
+  return nullptr;
+}
+
+std::string FormatFixed(double value, int decimals) {
+  char buf[400];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  if (r.ec != std::errc()) return "0";
+  return std::string(buf, r.ptr);
+}
+
+KiloFlags ComputeKiloFlags(double nominalCurrent, double nominalVoltage) {
+  const bool kilo = FormatFixed(nominalCurrent * nominalVoltage, 0).size() > 3;
+  return {kilo, kilo};
+}
+
+double ParseNominal(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double value = 0;
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (r.ec != std::errc() || !std::isfinite(value)) return 0;
+  return value;
+}
+
+std::string FormatValue(double value) {
+  if (!std::isfinite(value)) return FormatFixed(0, 3);
+  const double whole = std::trunc(std::fabs(value));
+  const int decimals = whole < 10 ? 3 : whole < 100 ? 2 : whole < 1000 ? 1 : 0;
+  return FormatFixed(value, decimals);
+}
+
+std::array<PresentedText, kPresentedCount> Present(const PresentationInput& in) {
+  static const RawValues kZero{};
+  const RawValues& raw = in.raw ? *in.raw : kZero;
+  const Factors f1 = ComputeFactors(in.channel1);
+  const Factors f2 = ComputeFactors(in.channel2);
+  std::array<PresentedText, kPresentedCount> out;
+  for (int k = 0; k < kPresentedCount; ++k) {
+    const SlotInfo& info = Infos()[k];
+    const bool second = info.view.slot >= 21 && info.view.slot <= 41;
+    const int32_t value = raw.value[info.view.slot];
+    if (in.physicalUnits) {
+      out[k].caption = Caption(info, second ? in.channel2.kilo : in.channel1.kilo);
+      out[k].value = FormatValue(Scaled(info, value, second ? f2 : f1));
+    } else {
+      out[k].caption = std::string(info.view.name);
+      out[k].value = std::to_string(value);
+    }
+  }
+  return out;
+}
+
+std::string ConverterTimeText(const ConverterTime& t) {
+  return TwoDigits(t.hour) + " : " + TwoDigits(t.minute) + " : " + Seconds(t.milliseconds);
+}
+
+std::string ComputerTimeText(const WallTime& t) {
+  return TwoDigits(t.hour) + " : " + TwoDigits(t.minute) + " : " +
+         Seconds(int64_t{t.second} * 1000 + t.millisecond);
+}
+
+}  // namespace tessvar
