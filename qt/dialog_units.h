@@ -1,0 +1,36 @@
+#pragma once
+// Dialog units to pixels, the way dialog templates have always been laid out: a horizontal
+// unit is a quarter of the font's average character width, a vertical unit an eighth of its
+// height. Taking both from the font that the window really uses keeps the arrangement of
+// a template intact at any screen scaling and with any substitute font.
+#include <QFont>
+#include <QPoint>
+#include <QRect>
+
+#include "ui/dialog_template.h"
+
+namespace tessvar::qt {
+
+class DialogUnits {
+ public:
+  DialogUnits() = default;
+  DialogUnits(int baseX, int baseY) : baseX_(baseX), baseY_(baseY) {}
+  explicit DialogUnits(const QFont& font);
+
+  int BaseX() const { return baseX_; }
+  int BaseY() const { return baseY_; }
+  int X(int du) const;
+  int Y(int du) const;
+  QRect ToPixels(const DialogRect& r) const;
+  QPoint ToPixels(int x, int y) const { return {X(x), Y(y)}; }
+
+ private:
+  int baseX_ = 6;
+  int baseY_ = 13;
+};
+
+// The font a template asks for, or the application's font at the template's size when the
+// asked family is not installed (the classic dialog fonts seldom are on Linux).
+QFont TemplateFont(const DialogTemplate& tmpl);
+
+}  // namespace tessvar::qt

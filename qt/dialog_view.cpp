@@ -1,0 +1,441 @@
+#include "qt/dialog_view.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
+#include <charconv>
+
+#include "qt/app_icon.h"
+#include "qt/control_widgets.h"
+
+namespace tessvar::qt {
+
+namespace {
+
+QString FromUtf8(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QColor ToQColor(const Rgb& c) { return QColor(c.r, c.g, c.b); }
+
+bool IsButtonKind(ControlKind k) {
+  return k == ControlKind::PushButton || k == ControlKind::DefaultPushButton;
+}
+
+Qt::WindowFlags FlagsFor(const DialogTemplate& t, bool owned) {
+  if (owned && (t.flags & dlg::kNoTitle)) return Qt::Tool | Qt::FramelessWindowHint;
+  Qt::WindowFlags f = Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint |
+                      Qt::MSWindowsFixedSizeDialogHint;
+  if (t.flags & dlg::kSystemMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  if (t.flags & dlg::kMinimizeBox) f |= Qt::WindowMinimizeButtonHint;
+  if (owned) f |= Qt::Dialog;
+  return f;
+}
+
+}  // namespace
+
+DialogView::DialogView(Dialog& dialog, QWidget* parent)
+    : QWidget(parent, FlagsFor(dialog.Template(), parent != nullptr)), dialog_(&dialog) {
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  setWindowIcon(AppIcon());
+  Build();
+  dialog_->AddObserver(this);
+  connect(qApp, &QApplication::focusChanged, this,
+          [this](QWidget* old, QWidget* now) { OnFocusChanged(old, now); });
+}
+
+DialogView::~DialogView() {
+  if (dialog_) dialog_->RemoveObserver(this);
+}
+
+void DialogView::Build() {
+  const DialogTemplate& t = dialog_->Template();
+  const QFont font = TemplateFont(t);
+  setFont(font);
+  units_ = DialogUnits(font);
+  setFixedSize(units_.X(t.width), units_.Y(t.height));
+  setWindowTitle(FromUtf8(dialog_->Title()));
+
+  std::vector<QWidget*> groups;
+  for (const ControlTemplate& c : t.controls) {
+    QWidget* w = Create(c);
+    if (!w) continue;
+    if (c.kind == ControlKind::GroupBox) groups.push_back(w);
+    if (c.id >= 0 && dialog_->Has(c.id) && !widgets_.count(c.id)) {
+      w->setObjectName(QStringLiteral("ctl_%1").arg(c.id));
+      widgets_[c.id] = w;
+      basePalettes_[c.id] = w->palette();
+    }
+  }
+  // Frames stay behind the controls they surround whatever the template order.
+  for (QWidget* g : groups) g->lower();
+  for (const auto& [id, w] : widgets_) Mirror(id);
+}
+
+QWidget* DialogView::Create(const ControlTemplate& c) {
+  const QRect r = units_.ToPixels(c.rect);
+  const QString text = FromUtf8(c.text);
+  const int id = c.id;
+  QWidget* w = nullptr;
+  switch (c.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefaultPushButton:
+    case ControlKind::PushLikeCheckBox: {
+      auto* b = new QPushButton(this);
+      b->setAutoDefault(false);
+      b->setDefault(c.kind == ControlKind::DefaultPushButton);
+      b->setCheckable(c.kind == ControlKind::PushLikeCheckBox);
+      connect(b, &QPushButton::clicked, this, [this, id] {
+        if (!dialog_) return;
+        dialog_->UserClick(id);
+        Mirror(id);  // a refused click leaves a push-like box as the Dialog has it
+      });
+      w = b;
+      break;
+    }
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton: {
+      QAbstractButton* b = c.kind == ControlKind::CheckBox
+                               ? static_cast<QAbstractButton*>(new QCheckBox(this))
+                               : static_cast<QAbstractButton*>(new QRadioButton(this));
+      b->setAutoExclusive(false);  // the Dialog keeps a radio group exclusive
+      connect(b, &QAbstractButton::clicked, this, [this, id] {
+        if (!dialog_) return;
+        dialog_->UserClick(id);
+        if (dialog_ && dialog_->Has(id)) Mirror(id);
+      });
+      w = b;
+      break;
+    }
+    case ControlKind::GroupBox: {
+      auto* g = new QGroupBox(text, this);
+      g->setFocusPolicy(Qt::NoFocus);
+      w = g;
+      break;
+    }
+    case ControlKind::Text:
+    case ControlKind::ClickableText: {
+      QLabel* l;
+      if (c.kind == ControlKind::ClickableText) {
+        auto* cl = new ClickableLabel(this);
+        cl->setCursor(Qt::PointingHandCursor);
+        cl->onClick = [this, id] {
+          if (dialog_) dialog_->UserClick(id);
+        };
+        l = cl;
+      } else {
+        l = new QLabel(this);
+      }
+      l->setTextFormat(Qt::PlainText);
+      l->setWordWrap(true);
+      l->setAlignment(((c.flags & ctl::kCentered) ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+      l->setText(text);
+      w = l;
+      break;
+    }
+    case ControlKind::Edit: {
+      auto* e = new QLineEdit(this);
+      connect(e, &QLineEdit::textEdited, this, [this, id](const QString& s) {
+        if (!dialog_) return;
+        if (!dialog_->UserType(id, s.toStdString()) && dialog_) Mirror(id);
+      });
+      e->installEventFilter(this);  // arrow keys step an attached spin
+      w = e;
+      break;
+    }
+    case ControlKind::DropDownList: {
+      auto* box = new QComboBox(this);
+      box->setEditable(false);
+      box->setMaxVisibleItems(std::max(1, (r.height() / std::max(1, box->fontMetrics().height())) - 1));
+      connect(box, QOverload<int>::of(&QComboBox::activated), this, [this, id](int index) {
+        if (!dialog_) return;
+        dialog_->UserSelect(id, index);
+        if (dialog_) Mirror(id);
+      });
+      w = box;
+      // The template height is that of the dropped-down list; the closed box is one line.
+      w->setGeometry(r.x(), r.y(), r.width(), std::min(r.height(), box->sizeHint().height()));
+      return w;
+    }
+    case ControlKind::Spin: {
+      auto* s = new SpinArrows(this);
+      s->onStep = [this, id](int delta) { Step(id, delta); };
+      w = s;
+      break;
+    }
+    case ControlKind::IpAddress: {
+      auto* ip = new Ipv4Edit(this);
+      ip->onEdited = [this, id](uint32_t a) {
+        if (!dialog_) return;
+        if (!dialog_->UserSetIpv4(id, a) && dialog_) Mirror(id);
+      };
+      w = ip;
+      break;
+    }
+    case ControlKind::Icon: {
+      auto* l = new QLabel(this);
+      l->setPixmap(AppIcon().pixmap(32, 32));
+      l->setGeometry(r.x(), r.y(), 32, 32);
+      return l;
+    }
+  }
+  if (w) w->setGeometry(r);
+  return w;
+}
+
+QWidget* DialogView::Control(int id) const {
+  auto it = widgets_.find(id);
+  return it == widgets_.end() ? nullptr : it->second;
+}
+
+int DialogView::IdOf(const QWidget* w) const {
+  for (const QWidget* p = w; p && p != this; p = p->parentWidget()) {
+    for (const auto& [id, cw] : widgets_)
+      if (cw == p) return id;
+    // Another window (a page, a message box) is not part of this one; popups of a
+    // control (the list of a drop-down) are.
+    if (p->isWindow() && p->windowType() != Qt::Popup) return -1;
+  }
+  return -1;
+}
+
+void DialogView::SetMenuCommand(const QString& text, int command) {
+  menuText_ = text;
+  menuCommand_ = command;
+}
+
+void DialogView::ControlChanged(int id) {
+  if (widgets_.count(id)) Mirror(id);
+}
+
+void DialogView::DialogChanged() {
+  if (!dialog_) return;
+  const QString title = FromUtf8(dialog_->Title());
+  if (windowTitle() != title) setWindowTitle(title);
+  const int focus = dialog_->Focus();
+  if (QWidget* w = Control(focus); w && IdOf(QApplication::focusWidget()) != focus) w->setFocus();
+  update();
+}
+
+void DialogView::DialogEnded() {
+  if (!dialog_) return;
+  dialog_->RemoveObserver(this);
+  dialog_ = nullptr;
+  hide();
+  if (onEnded) {
+    auto ended = std::move(onEnded);
+    ended();
+  }
+}
+
+void DialogView::Mirror(int id) {
+  if (!dialog_ || !dialog_->Has(id)) return;
+  QWidget* w = Control(id);
+  if (!w) return;
+  const ControlState& s = dialog_->State(id);
+  const ControlKind kind = s.tmpl->kind;
+  const QString text = FromUtf8(s.text);
+  const bool multiline = (s.tmpl->flags & ctl::kMultiline) != 0;
+  mirroring_ = true;
+  switch (kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefaultPushButton:
+    case ControlKind::PushLikeCheckBox:
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton: {
+      auto* b = static_cast<QAbstractButton*>(w);
+      // Check boxes and radios give the box itself some room; buttons their bevel.
+      const int room = IsButtonKind(kind) || kind == ControlKind::PushLikeCheckBox
+                           ? 6
+                           : b->iconSize().width() + 8;
+      const QString shown = multiline ? WrapToWidth(text, b->fontMetrics(), w->width() - room) : text;
+      if (b->text() != shown) b->setText(shown);
+      if (b->isCheckable() || kind == ControlKind::CheckBox || kind == ControlKind::RadioButton)
+        b->setChecked(s.checked);
+      break;
+    }
+    case ControlKind::GroupBox:
+      static_cast<QGroupBox*>(w)->setTitle(text);
+      break;
+    case ControlKind::Text:
+    case ControlKind::ClickableText: {
+      auto* l = static_cast<QLabel*>(w);
+      if (l->text() != text) l->setText(text);
+      break;
+    }
+    case ControlKind::Edit: {
+      auto* e = static_cast<QLineEdit*>(w);
+      if (e->text() != text) {
+        const int cursor = e->cursorPosition();
+        e->setText(text);
+        e->setCursorPosition(std::min<int>(cursor, static_cast<int>(text.size())));
+      }
+      e->setReadOnly(s.readOnly);
+      break;
+    }
+    case ControlKind::DropDownList: {
+      auto* box = static_cast<QComboBox*>(w);
+      bool same = box->count() == static_cast<int>(s.items.size());
+      for (int i = 0; same && i < box->count(); ++i)
+        same = box->itemText(i) == FromUtf8(s.items[static_cast<size_t>(i)]);
+      if (!same) {
+        box->clear();
+        for (const std::string& item : s.items) box->addItem(FromUtf8(item));
+      }
+      if (box->currentIndex() != s.selection) box->setCurrentIndex(s.selection);
+      break;
+    }
+    case ControlKind::Spin:
+      break;
+    case ControlKind::IpAddress:
+      static_cast<Ipv4Edit*>(w)->SetAddress(s.ipv4);
+      break;
+    case ControlKind::Icon:
+      break;
+  }
+  if (w->isEnabled() != s.enabled) w->setEnabled(s.enabled);
+  if (w->isVisibleTo(this) != s.visible) w->setVisible(s.visible);
+  MirrorColors(w, s);
+  mirroring_ = false;
+}
+
+void DialogView::MirrorColors(QWidget* w, const ControlState& s) {
+  QPalette p = basePalettes_[s.tmpl->id];
+  // A read-only edit looks like the window behind it, as it always has on the desktop.
+  if (s.tmpl->kind == ControlKind::Edit && s.readOnly)
+    p.setColor(QPalette::Base, p.color(QPalette::Window));
+  if (s.textColor) {
+    const QColor c = ToQColor(*s.textColor);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+      p.setColor(QPalette::Active, role, c), p.setColor(QPalette::Inactive, role, c);
+  }
+  if (s.backColor) {
+    const QColor c = ToQColor(*s.backColor);
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) p.setColor(role, c);
+  }
+  const bool fill = s.backColor.has_value() &&
+                    (s.tmpl->kind == ControlKind::Text || s.tmpl->kind == ControlKind::ClickableText);
+  if (w->autoFillBackground() != fill) w->setAutoFillBackground(fill);
+  if (w->palette() != p) w->setPalette(p);
+}
+
+void DialogView::paintEvent(QPaintEvent* e) {
+  QWidget::paintEvent(e);
+  if (!dialog_ || dialog_->Lines().empty()) return;
+  QPainter painter(this);
+  for (const DialogLine& l : dialog_->Lines()) {
+    painter.setPen(QPen(ToQColor(l.color), 1));
+    painter.drawLine(units_.ToPixels(l.x1, l.y1), units_.ToPixels(l.x2, l.y2));
+  }
+}
+
+int DialogView::BuddyOf(int spinId) const {
+  if (!dialog_) return -1;
+  const auto& ids = dialog_->Ids();
+  const auto it = std::find(ids.begin(), ids.end(), spinId);
+  if (it == ids.begin() || it == ids.end()) return -1;
+  return *(it - 1);
+}
+
+void DialogView::Step(int spinId, int delta) {
+  if (!dialog_ || !dialog_->Has(spinId)) return;
+  const ControlState& s = dialog_->State(spinId);
+  int base = s.spinPos;
+  // The position follows what the user typed into the edit, when it is a number.
+  if (const int buddy = BuddyOf(spinId); buddy >= 0) {
+    const std::string& t = dialog_->Text(buddy);
+    int typed = 0;
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), typed);
+    if (ec == std::errc() && end == t.data() + t.size()) base = typed;
+  }
+  const int lo = std::min(s.spinMin, s.spinMax), hi = std::max(s.spinMin, s.spinMax);
+  const long long next = static_cast<long long>(base) + (s.spinMin <= s.spinMax ? delta : -delta);
+  dialog_->UserSpin(spinId, static_cast<int>(std::clamp<long long>(next, lo, hi)));
+}
+
+bool DialogView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && dialog_) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
+      const int id = IdOf(qobject_cast<QWidget*>(watched));
+      const auto& ids = dialog_->Ids();
+      const auto it = std::find(ids.begin(), ids.end(), id);
+      if (it != ids.end() && it + 1 != ids.end() &&
+          dialog_->State(*(it + 1)).tmpl->kind == ControlKind::Spin) {
+        const int spin = *(it + 1);
+        if (dialog_->IsEnabled(spin)) Step(spin, key->key() == Qt::Key_Up ? +1 : -1);
+        return true;
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void DialogView::keyPressEvent(QKeyEvent* e) {
+  if (!dialog_) return;
+  switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+      // Enter presses the focused push button; elsewhere it is the window's default command.
+      const int id = IdOf(QApplication::focusWidget());
+      if (id >= 0 && IsButtonKind(dialog_->State(id).tmpl->kind)) dialog_->UserClick(id);
+      else dialog_->UserEnter();
+      return;
+    }
+    case Qt::Key_Escape:
+      dialog_->UserEscape();
+      return;
+    case Qt::Key_F1:
+      RunMenuCommand();
+      return;
+    default:
+      QWidget::keyPressEvent(e);
+  }
+}
+
+void DialogView::RunMenuCommand() {
+  if (dialog_ && menuCommand_ >= 0) dialog_->UserCommand(menuCommand_);
+}
+
+void DialogView::contextMenuEvent(QContextMenuEvent* e) {
+  if (menuCommand_ < 0) return;
+  QMenu menu(this);
+  QAction* about = menu.addAction(menuText_);
+  if (menu.exec(e->globalPos()) == about) RunMenuCommand();
+}
+
+void DialogView::closeEvent(QCloseEvent* e) {
+  if (!dialog_) {
+    e->accept();
+    return;
+  }
+  // The Dialog decides; it ends itself (and hides this view) when it agrees.
+  e->ignore();
+  dialog_->UserClose();
+}
+
+void DialogView::OnFocusChanged(QWidget* old, QWidget* now) {
+  if (!dialog_) return;
+  const int idNow = IdOf(now);
+  const bool oldHere = old && (old == this || IdOf(old) >= 0);
+  const bool nowHere = now && (now == this || idNow >= 0 ||
+                               (now->window() == this));
+  if (idNow >= 0) {
+    dialog_->UserFocus(idNow);
+  } else if (oldHere && !nowHere) {
+    dialog_->UserFocus(-1);
+  }
+}
+
+}  // namespace tessvar::qt

@@ -1,0 +1,67 @@
+#pragma once
+// A generic Qt window over one Dialog: builds a widget per template control, mirrors the
+// live control state into the widgets and hands the user's input back to the Dialog. No
+// behaviour lives here; every decision is the Dialog's handlers'.
+#include <QPalette>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "qt/dialog_units.h"
+#include "ui/dialog.h"
+
+namespace tessvar::qt {
+
+class DialogView : public QWidget, public DialogObserver {
+ public:
+  // `parent` set: the window stays over its owner (the modeless pages).
+  DialogView(Dialog& dialog, QWidget* parent = nullptr);
+  ~DialogView() override;
+
+  Dialog* Model() const { return dialog_; }
+  // The widget of a control (named or not: unnamed ones by template position are not
+  // reachable), or nullptr.
+  QWidget* Control(int id) const;
+  // The control id a widget (or one of its children) belongs to, or -1.
+  int IdOf(const QWidget* w) const;
+  const DialogUnits& Units() const { return units_; }
+
+  // The item of the window menu (context menu and F1) that sends `command` to the Dialog.
+  void SetMenuCommand(const QString& text, int command);
+  // Called once when the Dialog ends; the view is hidden by then.
+  std::function<void()> onEnded;
+
+  // DialogObserver
+  void ControlChanged(int id) override;
+  void DialogChanged() override;
+  void DialogEnded() override;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void Build();
+  QWidget* Create(const ControlTemplate& c);
+  void Mirror(int id);
+  void MirrorColors(QWidget* w, const ControlState& s);
+  void OnFocusChanged(QWidget* old, QWidget* now);
+  void Step(int spinId, int delta);
+  int BuddyOf(int spinId) const;
+  void RunMenuCommand();
+
+  Dialog* dialog_;
+  DialogUnits units_;
+  std::map<int, QWidget*> widgets_;
+  std::map<int, QPalette> basePalettes_;
+  QString menuText_;
+  int menuCommand_ = -1;
+  bool mirroring_ = false;
+};
+
+}  // namespace tessvar::qt

@@ -1,0 +1,241 @@
+#include "qt/qt_window_host.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QMetaObject>
+
+namespace tessvar::qt {
+
+namespace {
+
+QString FromUtf8(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// "Files (*.dat)" already names its pattern; a bare description gets it appended.
+QString NameFilter(const FileFilter& f) {
+  const QString description = FromUtf8(f.description);
+  const QString pattern = FromUtf8(f.pattern.empty() ? std::string("*") : f.pattern);
+  if (description.isEmpty()) return pattern;
+  if (description.contains(QLatin1Char('(')) && description.contains(pattern)) return description;
+  return description + QStringLiteral(" (") + pattern + QLatin1Char(')');
+}
+
+}  // namespace
+
+void QtWindowHost::TimerDeleter::operator()(QTimer* t) const {
+  // A timer may be killed from inside its own tick; Qt deletes it once the tick returns.
+  t->stop();
+  t->deleteLater();
+}
+
+QtWindowHost::QtWindowHost() = default;
+
+QtWindowHost::~QtWindowHost() {
+  timers_.clear();
+  for (auto& [d, v] : views_) delete v.data();  // pages go with their owner's view
+}
+
+DialogView& QtWindowHost::AttachMain(Dialog& d) { return Attach(d, nullptr); }
+
+DialogView& QtWindowHost::Attach(Dialog& d, DialogView* owner) {
+  if (DialogView* existing = ViewOf(d)) return *existing;
+  auto* view = new DialogView(d, owner);  // owned by its owner view, or by this host
+  if (menuCommand_ >= 0 && (d.Template().flags & dlg::kSystemMenu))
+    view->SetMenuCommand(menuText_, menuCommand_);
+  const Dialog* key = &d;
+  view->onEnded = [this, key] {
+    auto it = views_.find(key);
+    if (it == views_.end()) return;
+    QPointer<DialogView> v = it->second;
+    views_.erase(it);
+    ForgetDialog(*key);
+    if (v) v->deleteLater();
+  };
+  views_[&d] = view;
+  return *view;
+}
+
+DialogView* QtWindowHost::ViewOf(const Dialog& d) const {
+  auto it = views_.find(&d);
+  return it == views_.end() ? nullptr : it->second.data();
+}
+
+void QtWindowHost::ForgetDialog(const Dialog& d) {
+  for (auto it = timers_.begin(); it != timers_.end();) {
+    if (it->first.first == &d) it = timers_.erase(it);
+    else ++it;
+  }
+  if (auto it = views_.find(&d); it != views_.end()) {
+    QPointer<DialogView> v = it->second;
+    views_.erase(it);
+    if (v) v->deleteLater();
+  }
+}
+
+void QtWindowHost::SetMenuCommand(const QString& text, int command) {
+  menuText_ = text;
+  menuCommand_ = command;
+  for (auto& [d, v] : views_)
+    if (v && (d->Template().flags & dlg::kSystemMenu)) v->SetMenuCommand(text, command);
+}
+
+QWidget* QtWindowHost::ActiveParent() const {
+  if (QWidget* w = QApplication::activeWindow()) return w;
+  for (const auto& [d, v] : views_)
+    if (v && v->isVisible() && !v->parentWidget()) return v.data();
+  return nullptr;
+}
+
+void QtWindowHost::RunModal(Dialog& d, Dialog* owner) {
+  DialogView* ownerView = owner ? ViewOf(*owner) : nullptr;
+  DialogView& view = Attach(d, ownerView);
+  QPointer<DialogView> guard(&view);
+  view.setWindowModality(Qt::ApplicationModal);
+  QEventLoop loop;
+  auto previous = view.onEnded;
+  view.onEnded = [previous, &loop] {
+    if (previous) previous();
+    loop.quit();
+  };
+  if (ownerView) {
+    const QRect o = ownerView->frameGeometry();
+    view.move(o.center() - QPoint(view.width() / 2, view.height() / 2));
+  }
+  view.show();
+  view.activateWindow();
+  if (!d.Ended()) loop.exec();
+}
+
+void QtWindowHost::MessageBox(std::string_view text, std::string_view caption, MessageIcon icon) {
+  const QMessageBox::Icon qicon = icon == MessageIcon::Exclamation   ? QMessageBox::Warning
+                                  : icon == MessageIcon::Information ? QMessageBox::Information
+                                                                     : QMessageBox::NoIcon;
+  QMessageBox box(qicon, FromUtf8(caption), FromUtf8(text), QMessageBox::Ok, ActiveParent());
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+std::optional<std::string> QtWindowHost::OpenFileDialog(const FileFilter& filter) {
+  QFileDialog dialog(ActiveParent());
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilter(NameFilter(filter));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> QtWindowHost::SaveFileDialog(const FileFilter& filter,
+                                                        std::string_view defaultExtension) {
+  QFileDialog dialog(ActiveParent());
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(NameFilter(filter));
+  QString ext = FromUtf8(defaultExtension);
+  while (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
+  if (!ext.isEmpty()) dialog.setDefaultSuffix(ext);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().first().toStdString();
+}
+
+void QtWindowHost::SetTimer(Dialog& owner, int id, uint32_t periodMs) {
+  const Key key{&owner, id};
+  auto it = timers_.find(key);
+  if (it == timers_.end()) {
+    std::unique_ptr<QTimer, TimerDeleter> t(new QTimer(&context_));
+    t->setTimerType(Qt::PreciseTimer);
+    Dialog* d = &owner;
+    QObject::connect(t.get(), &QTimer::timeout, &context_, [this, d, id] { Tick(d, id); });
+    it = timers_.emplace(key, std::move(t)).first;
+  }
+  // A zero period still ticks, as soon as the window is idle.
+  it->second->start(static_cast<int>(std::min<uint32_t>(periodMs, 0x7FFFFFFF)));
+}
+
+void QtWindowHost::KillTimer(Dialog& owner, int id) { timers_.erase(Key{&owner, id}); }
+
+bool QtWindowHost::HasTimer(const Dialog& owner, int id) const {
+  return timers_.count(Key{&owner, id}) != 0;
+}
+
+void QtWindowHost::Tick(Dialog* owner, int id) {
+  // Window timers do not queue up: a tick that finds its window busy is simply dropped.
+  if (Waiting() || ticking_.count(owner) || !timers_.count(Key{owner, id})) {
+    ++skippedTicks_;
+    return;
+  }
+  ticking_.insert(owner);
+  owner->FireTimer(id);
+  ticking_.erase(owner);
+}
+
+void QtWindowHost::ShowModeless(Dialog& page, Dialog& owner) {
+  DialogView* ownerView = ViewOf(owner);
+  DialogView& view = Attach(page, ownerView);
+  if (ownerView) view.move(ownerView->frameGeometry().topLeft());
+  view.show();
+  view.raise();
+  view.activateWindow();
+  // The first control that takes the focus gets it, as a freshly shown dialog does.
+  if (QWidget* first = view.nextInFocusChain(); first && first != &view && view.isAncestorOf(first))
+    first->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+ScreenRect QtWindowHost::WindowRect(Dialog& d) {
+  DialogView* v = ViewOf(d);
+  if (!v) return {};
+  const QRect r = v->frameGeometry();
+  return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+void QtWindowHost::MoveWindow(Dialog& d, int left, int top) {
+  if (DialogView* v = ViewOf(d)) v->move(left, top);
+}
+
+void QtWindowHost::Repaint(Dialog& d, bool) {
+  if (DialogView* v = ViewOf(d)) v->update();
+}
+
+void QtWindowHost::Post(std::function<void()> fn) {
+  bool queue = false;
+  {
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    posted_.push_back(std::move(fn));
+    queue = !drainQueued_;
+    drainQueued_ = true;
+  }
+  if (queue) QMetaObject::invokeMethod(&context_, [this] { RunPosted(); }, Qt::QueuedConnection);
+}
+
+void QtWindowHost::RunPosted() {
+  for (;;) {
+    std::function<void()> fn;
+    {
+      std::lock_guard<std::mutex> lock(postedMutex_);
+      if (posted_.empty() || Waiting()) {
+        // Inside a wait the closures stay queued; LeaveWait asks for them again.
+        drainQueued_ = false;
+        return;
+      }
+      fn = std::move(posted_.front());
+      posted_.pop_front();
+    }
+    fn();
+  }
+}
+
+void QtWindowHost::LeaveWait() {
+  if (--waitDepth_ > 0) return;
+  bool queue = false;
+  {
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    queue = !posted_.empty() && !drainQueued_;
+    drainQueued_ = drainQueued_ || queue;
+  }
+  if (queue) QMetaObject::invokeMethod(&context_, [this] { RunPosted(); }, Qt::QueuedConnection);
+}
+
+}  // namespace tessvar::qt

@@ -1,0 +1,92 @@
+#pragma once
+// The window operations of the behaviour code on Qt: message boxes, file dialogs, window
+// timers, modeless pages and running closures on the window thread. The host owns one
+// DialogView per Dialog it shows.
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <utility>
+
+#include "qt/dialog_view.h"
+#include "ui/window_host.h"
+
+namespace tessvar::qt {
+
+class QtWindowHost : public WindowHost {
+ public:
+  QtWindowHost();
+  ~QtWindowHost() override;
+
+  // Builds and keeps the view of a top-level dialog (the main window); not shown yet.
+  DialogView& AttachMain(Dialog& d);
+  DialogView* ViewOf(const Dialog& d) const;
+  // Runs `d` as a modal window over `owner` (or alone) until it ends itself.
+  void RunModal(Dialog& d, Dialog* owner);
+  // Drops the view and the timers of a dialog that goes away without ending.
+  void ForgetDialog(const Dialog& d);
+  // The window-menu item (context menu and F1) of every dialog with a system menu.
+  void SetMenuCommand(const QString& text, int command);
+
+  // WindowHost
+  void MessageBox(std::string_view text, std::string_view caption, MessageIcon icon) override;
+  std::optional<std::string> OpenFileDialog(const FileFilter& filter) override;
+  std::optional<std::string> SaveFileDialog(const FileFilter& filter,
+                                            std::string_view defaultExtension) override;
+  void SetTimer(Dialog& owner, int id, uint32_t periodMs) override;
+  void KillTimer(Dialog& owner, int id) override;
+  void ShowModeless(Dialog& page, Dialog& owner) override;
+  ScreenRect WindowRect(Dialog& d) override;
+  void MoveWindow(Dialog& d, int left, int top) override;
+  void Repaint(Dialog& d, bool erase) override;
+  void Post(std::function<void()> fn) override;
+
+  // A blocking wait of the window thread is running (see QtClock): window timers and posted
+  // closures wait for its end, so no handler runs inside another one's wait.
+  void EnterWait() { ++waitDepth_; }
+  void LeaveWait();
+  class WaitScope {
+   public:
+    explicit WaitScope(QtWindowHost& h) : h_(h) { h_.EnterWait(); }
+    ~WaitScope() { h_.LeaveWait(); }
+    WaitScope(const WaitScope&) = delete;
+    WaitScope& operator=(const WaitScope&) = delete;
+
+   private:
+    QtWindowHost& h_;
+  };
+  bool Waiting() const { return waitDepth_ > 0; }
+  bool HasTimer(const Dialog& owner, int id) const;
+  // Ticks a timer could not deliver because a tick or a wait was running.
+  int SkippedTicks() const { return skippedTicks_; }
+
+ private:
+  struct TimerDeleter {
+    void operator()(QTimer* t) const;
+  };
+  using Key = std::pair<const Dialog*, int>;
+
+  DialogView& Attach(Dialog& d, DialogView* owner);
+  void Tick(Dialog* owner, int id);
+  void RunPosted();
+  QWidget* ActiveParent() const;
+
+  QObject context_;
+  std::map<const Dialog*, QPointer<DialogView>> views_;
+  std::map<Key, std::unique_ptr<QTimer, TimerDeleter>> timers_;
+  std::set<const Dialog*> ticking_;
+  int waitDepth_ = 0;
+  int skippedTicks_ = 0;
+  QString menuText_;
+  int menuCommand_ = -1;
+  std::mutex postedMutex_;
+  std::deque<std::function<void()>> posted_;
+  bool drainQueued_ = false;  // guarded by postedMutex_
+};
+
+}  // namespace tessvar::qt
