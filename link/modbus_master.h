@@ -1,0 +1,56 @@
+#pragma once
+// CModbusMaster: builds MODBUS requests, sends them over the serial line it owns or over
+// a given TCP connection, and collects and checks the replies. No timers, no retries:
+// the caller sends, waits (a poll period or a fixed pause) and then receives.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "link/modbus_frames.h"
+#include "link/serial_line.h"
+#include "link/tcp_link.h"
+#include "platform/clock.h"
+#include "platform/serial_port.h"
+
+namespace tessvar {
+
+class CModbusMaster {
+ public:
+  static constexpr size_t kAsciiScratchSize = 256;
+
+  CModbusMaster(std::unique_ptr<SerialPort> port, Clock& clock);
+  ~CModbusMaster();
+
+  // ASCII framing on the serial line.
+  void SendAscii(uint8_t address, uint8_t function, uint16_t start,
+                 std::span<const uint8_t> data);
+  // RTU framing on the serial line when `link` is null or not open, else MODBUS TCP on it.
+  void SendRtu(uint8_t address, uint8_t function, uint16_t start,
+               std::span<const uint8_t> data, CTcpLink* link = nullptr);
+  // Collects and checks the reply to the last request; `reply` gets address, function and
+  // data (see modbus_frames.h). Given an open link, ReceiveAscii makes one plain receive
+  // (used only to discard pending input) and its result means nothing.
+  uint8_t ReceiveAscii(std::vector<uint8_t>& reply, CTcpLink* link = nullptr);
+  uint8_t ReceiveRtu(std::vector<uint8_t>& reply, CTcpLink* link = nullptr);
+
+  // Conveniences over the two above.
+  void SendReadInputRegisters(bool ascii, uint8_t address, uint16_t start, uint16_t quantity,
+                              CTcpLink* link = nullptr);
+  void SendWriteRegisters(bool ascii, uint8_t address, uint16_t start,
+                          std::span<const uint16_t> values, CTcpLink* link = nullptr);
+
+  CSerialLine& Serial() { return serial_; }
+  uint16_t TransactionCounter() const { return transaction_; }
+  void SetTransactionCounter(uint16_t value) { transaction_ = value; }
+  // What the last request asked for; replies are held against it.
+  const ModbusExpectation& Expectation() const { return expect_; }
+  void SetFrameTap(FrameTap* tap) { serial_.SetFrameTap(tap); }
+
+ private:
+  CSerialLine serial_;
+  uint16_t transaction_ = 0;
+  ModbusExpectation expect_;
+};
+
+}  // namespace tessvar

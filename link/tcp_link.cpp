@@ -1,0 +1,114 @@
+#include "link/tcp_link.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tessvar {
+namespace {
+
+// Remaining part of a limit that started at `startMs`, never negative.
+uint32_t Remaining(Clock& clock, uint64_t startMs, uint32_t limitMs) {
+  const uint64_t elapsed = clock.MonotonicMs() - startMs;
+  return elapsed >= limitMs ? 0 : static_cast<uint32_t>(limitMs - elapsed);
+}
+
+}  // namespace
+
+CTcpLink::CTcpLink(std::unique_ptr<TcpSocket> socket, Clock& clock)
+    : socket_(std::move(socket)), clock_(clock) {}
+
+CTcpLink::~CTcpLink() { Close(false); }
+
+bool CTcpLink::Create() {
+  if (open_) Close(false);
+  peerClosed_ = false;
+  if (!socket_ || !socket_->Create()) return false;
+  open_ = true;
+  return true;
+}
+
+int CTcpLink::ConnectWithTimeout(const TcpPeer& peer, uint32_t limitMs) {
+  if (!open_ && !Create()) return -1;
+  if (socket_->Connect(peer.ipv4, peer.port, limitMs)) return 0;
+  Close(false);
+  return -1;
+}
+
+void CTcpLink::Send(std::span<const uint8_t> bytes) {
+  if (!open_) return;
+  if (tap_) tap_->OnFrame(FrameDirection::Sent, clock_.MonotonicMs(), bytes);
+  // A frame is a few hundred bytes at most; the system takes it at once unless the
+  // connection is broken, so a few rounds are plenty.
+  for (int round = 0; round < 16 && !bytes.empty(); ++round) {
+    const long sent = socket_->Send(bytes);
+    if (sent <= 0) return;
+    bytes = bytes.subspan(std::min(static_cast<size_t>(sent), bytes.size()));
+  }
+}
+
+size_t CTcpLink::ReceiveReply(std::span<uint8_t> buffer) {
+  if (!open_ || buffer.empty()) return 0;
+  if (socket_->WaitReadable(kReplyLimitMs) != 1) return 0;
+  const long got = socket_->Recv(buffer.first(std::min(buffer.size(), kReceiveBufferSize)));
+  if (got == 0) peerClosed_ = true;
+  if (got <= 0) return 0;
+  const auto n = static_cast<size_t>(got);
+  if (tap_) tap_->OnFrame(FrameDirection::Received, clock_.MonotonicMs(), buffer.first(n));
+  return n;
+}
+
+size_t CTcpLink::ReceiveFrame(
+    std::span<uint8_t> buffer,
+    const std::function<std::optional<size_t>(std::span<const uint8_t>)>& frameLength,
+    uint32_t limitMs, size_t* gathered) {
+  if (gathered) *gathered = 0;
+  if (!open_ || buffer.empty()) return 0;
+  buffer = buffer.first(std::min(buffer.size(), kReceiveBufferSize));
+  const uint64_t start = clock_.MonotonicMs();
+  size_t n = 0;
+  std::optional<size_t> wanted;
+  // Every round either adds at least one byte or ends, and the buffer is finite; the
+  // round cap is a second guard against a socket that reports readable without data.
+  for (int round = 0; round < 10000 && n < buffer.size(); ++round) {
+    const uint32_t left = Remaining(clock_, start, limitMs);
+    if (left == 0 && round > 0) break;
+    if (socket_->WaitReadable(left) != 1) break;
+    const long got = socket_->Recv(buffer.subspan(n));
+    if (got == 0) {
+      peerClosed_ = true;
+      break;
+    }
+    if (got < 0) break;
+    n += static_cast<size_t>(got);
+    wanted = frameLength(buffer.first(n));
+    if (wanted && (*wanted == 0 || *wanted > buffer.size())) break;  // impossible header
+    if (wanted && n >= *wanted) {
+      if (tap_) tap_->OnFrame(FrameDirection::Received, clock_.MonotonicMs(), buffer.first(*wanted));
+      if (gathered) *gathered = *wanted;
+      return *wanted;
+    }
+  }
+  if (tap_ && n > 0) tap_->OnFrame(FrameDirection::Received, clock_.MonotonicMs(), buffer.first(n));
+  if (gathered) *gathered = n;
+  return 0;
+}
+
+void CTcpLink::Close(bool drain) {
+  if (!open_) return;
+  socket_->ShutdownSend();
+  if (drain) {
+    // Whatever the peer still sends is read and dropped, for a short time at most, so a
+    // silent peer cannot hold the window.
+    std::array<uint8_t, kReceiveBufferSize> scratch{};
+    const uint64_t start = clock_.MonotonicMs();
+    for (int round = 0; round < 64; ++round) {
+      const uint32_t left = Remaining(clock_, start, kDrainLimitMs);
+      if (left == 0 || socket_->WaitReadable(left) != 1) break;
+      if (socket_->Recv(scratch) <= 0) break;
+    }
+  }
+  socket_->Close();
+  open_ = false;
+}
+
+}  // namespace tessvar
