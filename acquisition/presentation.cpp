@@ -119,7 +119,7 @@ const PresentedSlot* FindPresented(int slot) {
   return nullptr;
 }
 
-std::string FormatFixed(double value, int decimals) {
+std::string FormatDecimals(double value, int decimals) {
   char buf[400];
   const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
   if (r.ec != std::errc()) return "0";
@@ -127,7 +127,7 @@ std::string FormatFixed(double value, int decimals) {
 }
 
 KiloFlags ComputeKiloFlags(double nominalCurrent, double nominalVoltage) {
-  const bool kilo = FormatFixed(nominalCurrent * nominalVoltage, 0).size() > 3;
+  const bool kilo = FormatDecimals(nominalCurrent * nominalVoltage, 0).size() > 3;
   return {kilo, kilo};
 }
 
@@ -141,10 +141,10 @@ double ParseNominal(std::string_view text) {
 }
 
 std::string FormatValue(double value) {
-  if (!std::isfinite(value)) return FormatFixed(0, 3);
+  if (!std::isfinite(value)) return FormatDecimals(0, 3);
   const double whole = std::trunc(std::fabs(value));
   const int decimals = whole < 10 ? 3 : whole < 100 ? 2 : whole < 1000 ? 1 : 0;
-  return FormatFixed(value, decimals);
+  return FormatDecimals(value, decimals);
 }
 
 std::array<PresentedText, kPresentedCount> Present(const PresentationInput& in) {

@@ -35,7 +35,7 @@ KiloFlags ComputeKiloFlags(double nominalCurrent, double nominalVoltage);
 double ParseNominal(std::string_view text);
 
 // Fixed-point text with `decimals` digits, "." as separator.
-std::string FormatFixed(double value, int decimals);
+std::string FormatDecimals(double value, int decimals);
 // Four significant digits while below 1000: 0.123, 12.34, 123.4, 1234.
 std::string FormatValue(double value);
 

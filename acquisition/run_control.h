@@ -82,12 +82,17 @@ class CRunControl {
   void OnDisplayMode();       // 1114
   void RefreshValues();       // after a description load and at start-up
 
-  const RunState& State() const { return state_; }
+  const RunState& State() const;
+  // Called after every data set that was decoded and presented (the command-line front end
+  // prints one line per call).
+  void SetDataSetListener(std::function<void()> listener);
+  uint64_t DataSetsPresented() const;
+  // The file being recorded into, empty when none is open.
+  std::string RecordFilePath() const;
+
+  struct Impl;
 
  private:
-  struct Impl;
-  RunContext ctx_;
-  RunState state_;
   std::unique_ptr<Impl> impl_;
 };
 
