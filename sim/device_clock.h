@@ -1,0 +1,32 @@
+#pragma once
+// The transducer's own real-time clock: it runs with the host clock from whatever time it was
+// last set to, and the clock registers report it.
+#include <cstdint>
+
+#include "platform/clock.h"
+
+namespace tessvar::sim {
+
+class DeviceClock {
+ public:
+  // Starts at the host's local time, as a transducer set by its installer would be.
+  explicit DeviceClock(Clock& clock);
+
+  WallTime Now() const;
+  // Sets the clock; the weekday is recomputed from the date.
+  void Set(const WallTime& t);
+
+ private:
+  Clock& clock_;
+  int64_t baseEpochMs_ = 0;
+  uint64_t baseMonotonicMs_ = 0;
+};
+
+// The clock registers of a MODBUS transducer.
+enum class ClockField : uint8_t { Ms, HourMinute, DayMonth, Year };
+
+// Weekday as the transducer counts it: 1 Monday ... 7 Sunday.
+int IsoWeekday(const WallTime& t);
+uint16_t ClockRegisterValue(ClockField field, const WallTime& t);
+
+}  // namespace tessvar::sim

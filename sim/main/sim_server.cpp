@@ -1,0 +1,124 @@
+#include "sim/main/sim_server.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tessvar::sim {
+
+SimServer::SimServer(ServerConfig config, Clock& clock, Transducer& transducer, FaultInjector& faults,
+                     SimStats& stats, LogSink log)
+    : config_(std::move(config)),
+      clock_(clock),
+      transducer_(transducer),
+      faults_(faults),
+      stats_(stats),
+      log_(std::move(log)) {}
+
+SimServer::~SimServer() = default;
+
+bool SimServer::Open(std::string& error) {
+  ModbusSessionOptions serialOptions;
+  serialOptions.framing = config_.serialFraming;
+  serialOptions.address = config_.address;
+  serialOptions.baud = config_.baud;
+  if (config_.tcp) {
+    std::string host;
+    uint16_t port = 0;
+    if (!SplitHostPort(*config_.tcp, host, port)) {
+      error = "--tcp wants HOST:PORT, got " + *config_.tcp;
+      return false;
+    }
+    listener_ = TcpListener::Bind(host, port, error);
+    if (!listener_) return false;
+  }
+  if (config_.pty) {
+    pty_ = PseudoTerminal::Open(config_.linkPath, error);
+    if (!pty_) return false;
+    Connection c{&pty_->Master(), nullptr, nullptr, true};
+    c.session = std::make_unique<ModbusSession>(serialOptions, transducer_, faults_, stats_, log_);
+    connections_.push_back(std::move(c));
+  }
+  if (!config_.serialDevice.empty()) {
+    serial_ = OpenSerialDevice(config_.serialDevice, config_.baud, config_.parity, config_.dataBits,
+                               config_.stopBits, error);
+    if (!serial_) return false;
+    Connection c{serial_.get(), nullptr, nullptr, true};
+    c.session = std::make_unique<ModbusSession>(serialOptions, transducer_, faults_, stats_, log_);
+    connections_.push_back(std::move(c));
+  }
+  if (!listener_ && connections_.empty()) {
+    error = "nothing to serve: give --tcp, --pty or --serial";
+    return false;
+  }
+  return true;
+}
+
+void SimServer::Serve(Connection& c, bool readable, uint64_t now) {
+  if (readable) {
+    std::array<uint8_t, 4096> buf;
+    // Bounded: a peer that never stops sending still lets the others be served.
+    for (int round = 0; round < 64; ++round) {
+      const long n = c.endpoint->ReadSome(buf);
+      if (n > 0) {
+        c.session->Receive(std::span<const uint8_t>(buf.data(), static_cast<size_t>(n)), now);
+        continue;
+      }
+      if (n < 0 && !c.serial) c.endpoint->Close();
+      break;
+    }
+  }
+  c.session->Tick(now);
+  if (!c.endpoint->IsOpen()) return;
+  const auto out = c.session->TakeDue(now);
+  if (!out.empty() && !c.endpoint->WriteAll(out) && !c.serial) c.endpoint->Close();
+  if (c.session->CloseRequested() && !c.serial) {
+    if (log_) log_("tcp connection closed by the simulator");
+    c.endpoint->Close();
+  }
+}
+
+void SimServer::Run(const std::atomic<bool>& stop, int maxWaitMs) {
+  std::vector<int> fds;
+  std::vector<bool> ready;
+  while (!stop.load()) {
+    uint64_t now = clock_.MonotonicMs();
+    int wait = maxWaitMs;
+    for (const auto& c : connections_) {
+      if (auto d = c.session->NextDeadline()) {
+        const int left = *d > now ? static_cast<int>(std::min<uint64_t>(*d - now, 1u << 30)) : 0;
+        wait = std::min(wait, left);
+      }
+    }
+    fds.clear();
+    if (listener_) fds.push_back(listener_->Fd());
+    for (const auto& c : connections_) fds.push_back(c.endpoint->Fd());
+    if (!WaitReadable(fds, wait, ready)) break;
+    now = clock_.MonotonicMs();
+    size_t i = 0;
+    if (listener_) {
+      if (ready[i]) {
+        // Accept every waiting connection, bounded per pass.
+        for (int k = 0; k < 16; ++k) {
+          auto accepted = listener_->Accept();
+          if (!accepted) break;
+          ++stats_.connections;
+          if (log_) log_("tcp connection accepted");
+          Connection c;
+          c.owned = std::make_unique<StreamEndpoint>(std::move(*accepted));
+          c.endpoint = c.owned.get();
+          ModbusSessionOptions o;
+          o.framing = ModbusFraming::Tcp;
+          o.address = config_.address;
+          c.session = std::make_unique<ModbusSession>(o, transducer_, faults_, stats_, log_);
+          connections_.push_back(std::move(c));
+          ready.push_back(false);
+        }
+      }
+      ++i;
+    }
+    for (size_t k = 0; k < connections_.size(); ++k) Serve(connections_[k], ready[i + k], now);
+    std::erase_if(connections_, [](const Connection& c) { return !c.endpoint->IsOpen(); });
+  }
+}
+
+}  // namespace tessvar::sim

@@ -1,0 +1,51 @@
+#pragma once
+// The simulated transducer behind every protocol: its register image, measured values,
+// clock and pinned registers. Protocol sessions ask it for register values and hand it
+// register writes; it knows nothing about framing.
+#include <cstdint>
+#include <map>
+#include <span>
+#include <vector>
+
+#include "model/device_description.h"
+#include "sim/device_clock.h"
+#include "sim/register_image.h"
+#include "sim/value_model.h"
+
+namespace tessvar::sim {
+
+struct TransducerOptions {
+  uint64_t seed = 1;
+  std::array<ChannelNominals, 2> nominals{};
+  std::map<uint16_t, uint16_t> pinned;  // address -> register value, served as given
+};
+
+// Nominals for the value model from a load: the rated values of the Udc/Idc/Uac/Iac entries
+// where the file gives them, else the header's nominal pair, else 75 V / 5 A.
+std::array<ChannelNominals, 2> NominalsFromLoad(const DescriptionLoad& load);
+
+class Transducer {
+ public:
+  Transducer(Clock& clock, const DeviceDescription& description, TransducerOptions options);
+
+  // Fills `out` with `quantity` registers from `start`; returns 0 or a MODBUS exception code
+  // (2 when any register of the range is not in the map).
+  uint8_t ReadRegisters(uint16_t start, uint16_t quantity, std::vector<uint16_t>& out);
+  // A register write. Only the clock registers are writable: the write must start at the
+  // milliseconds register. `data` holds the value bytes as sent; one trailing byte beyond the
+  // registers is the weekday/month byte of the three-register clock write.
+  uint8_t WriteRegisters(uint16_t start, uint16_t quantity, std::span<const uint8_t> data);
+
+  uint16_t RegisterValue(uint16_t address, const RegisterSource& source);
+  const RegisterImage& Image() const { return image_; }
+  DeviceClock& ClockOfDevice() { return deviceClock_; }
+  ValueModel& Values() { return values_; }
+
+ private:
+  RegisterImage image_;
+  ValueModel values_;
+  DeviceClock deviceClock_;
+  std::map<uint16_t, uint16_t> pinned_;
+};
+
+}  // namespace tessvar::sim
