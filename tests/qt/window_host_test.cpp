@@ -1,0 +1,271 @@
+// The Qt window host: message boxes, file dialogs, window timers, pages and posted closures,
+// and the clock whose waits keep the window painted without re-entering a tick.
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "platform/posix/real_clock.h"
+#include "qt/qt_clock.h"
+#include "qt/qt_window_host.h"
+#include "tests/qt/test_template.h"
+
+using namespace tessvar;
+using tessvar::qt::QtWindowHost;
+
+namespace {
+
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Runs `inspect` on the next modal window of class W that opens (which must close it).
+template <class W>
+void WhenModalOpens(std::function<void(W*)> inspect) {
+  auto tries = std::make_shared<int>(0);
+  auto poll = std::make_shared<std::function<void()>>();
+  *poll = [inspect, tries, poll] {
+    if (auto* w = qobject_cast<W*>(QApplication::activeModalWidget())) {
+      inspect(w);
+      return;
+    }
+    if (++*tries < 200) QTimer::singleShot(10, *poll);
+  };
+  QTimer::singleShot(0, *poll);
+}
+
+// Paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+}  // namespace
+
+class WindowHostTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QtWindowHost> host_;
+  std::unique_ptr<Dialog> main_;
+  RealClock real_;
+
+ private slots:
+  void init() {
+    host_ = std::make_unique<QtWindowHost>();
+    main_ = std::make_unique<Dialog>(test::kAllKindsDialog);
+    host_->AttachMain(*main_).show();
+    QVERIFY(QTest::qWaitForWindowExposed(host_->ViewOf(*main_)));
+  }
+  void cleanup() {
+    host_.reset();
+    main_.reset();
+  }
+
+  void messageBoxIsOkOnlyWithTheIconAsked() {
+    QString text, caption;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
+    WhenModalOpens<QMessageBox>([&](QMessageBox* box) {
+      text = box->text();
+      caption = box->windowTitle();
+      icon = box->icon();
+      buttons = static_cast<int>(box->buttons().size());
+      box->button(QMessageBox::Ok)->click();
+    });
+    host_->MessageBox("Для правильной работы программы необходим файл конфигурации", "Ошибка",
+                      MessageIcon::Exclamation);
+    QCOMPARE(text, Q("Для правильной работы программы необходим файл конфигурации"));
+    QCOMPARE(caption, Q("Ошибка"));
+    QCOMPARE(icon, QMessageBox::Warning);
+    QCOMPARE(buttons, 1);
+
+    WhenModalOpens<QMessageBox>([&](QMessageBox* box) {
+      icon = box->icon();
+      text = box->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+    host_->MessageBox("RTC <b>ok</b>", "RTC test", MessageIcon::None);
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QCOMPARE(text, Q("RTC <b>ok</b>"));
+  }
+
+  void saveDialogFiltersAppendsTheExtensionAndAsksBeforeOverwriting() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QStringList filters;
+    bool confirms = false, saves = false;
+    WhenModalOpens<QFileDialog>([&](QFileDialog* d) {
+      filters = d->nameFilters();
+      confirms = !d->testOption(QFileDialog::DontConfirmOverwrite);
+      saves = d->acceptMode() == QFileDialog::AcceptSave;
+      d->selectFile(dir.filePath(QStringLiteral("запись")));
+      QMetaObject::invokeMethod(d, "accept");
+    });
+    const auto path = host_->SaveFileDialog({"Текстовые файлы", "*.txt"}, "txt");
+    QCOMPARE(filters, QStringList{Q("Текстовые файлы (*.txt)")});
+    QVERIFY(confirms);
+    QVERIFY(saves);
+    QVERIFY(path.has_value());
+    QCOMPARE(QString::fromStdString(*path), dir.filePath(Q("запись.txt")));
+
+    WhenModalOpens<QFileDialog>([&](QFileDialog* d) {
+      filters = d->nameFilters();
+      d->reject();
+    });
+    QVERIFY(!host_->OpenFileDialog({"Файлы конфигурации (*.dat)", "*.dat"}).has_value());
+    QCOMPARE(filters, QStringList{Q("Файлы конфигурации (*.dat)")});
+  }
+
+  void timersTickByIdAndStopWhenKilled() {
+    std::vector<int> ticks;
+    main_->OnTimer([&](int id) { ticks.push_back(id); });
+    host_->SetTimer(*main_, 1, 5);
+    host_->SetTimer(*main_, 7, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 3, 5000);
+    QVERIFY(std::all_of(ticks.begin(), ticks.end(), [](int id) { return id == 1; }));
+    host_->KillTimer(*main_, 1);
+    QVERIFY(!host_->HasTimer(*main_, 1));
+    QVERIFY(host_->HasTimer(*main_, 7));
+    const size_t after = ticks.size();
+    QTest::qWait(30);
+    QCOMPARE(ticks.size(), after);
+    // Restarting an id takes the new period.
+    host_->SetTimer(*main_, 7, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks.size() > after, 5000);
+    QCOMPARE(ticks.back(), 7);
+    // A tick may kill its own timer.
+    main_->OnTimer([&](int id) {
+      ticks.push_back(id);
+      host_->KillTimer(*main_, id);
+    });
+    const size_t before = ticks.size();
+    QTRY_COMPARE_WITH_TIMEOUT(ticks.size(), before + 1, 5000);
+    QTest::qWait(20);
+    QCOMPARE(ticks.size(), before + 1);
+  }
+
+  void aWaitInsideATickPaintsButEntersNoSecondTick() {
+    qt::QtClock clock(real_, *host_);
+    int depth = 0, deepest = 0, ticks = 0;
+    std::atomic<bool> postedRan{false};
+    bool postedRanInsideWait = true;
+    int paintsInsideWait = 0;
+    PaintCounter counter;
+    auto* view = host_->ViewOf(*main_);
+    view->installEventFilter(&counter);
+    main_->OnTimer([&](int) {
+      ++ticks;
+      deepest = std::max(deepest, ++depth);
+      if (ticks == 1) {
+        main_->SetText(51, "Подключение");  // must be painted during the wait
+        std::thread([&] { host_->Post([&] { postedRan = true; }); }).join();
+        const int paintsBefore = counter.paints;
+        clock.Sleep(150);  // a reply wait, many timer periods long
+        paintsInsideWait = counter.paints - paintsBefore;
+        postedRanInsideWait = postedRan;
+      }
+      --depth;
+    });
+    host_->SetTimer(*main_, 1, 10);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 5000);
+    host_->KillTimer(*main_, 1);
+    QCOMPARE(deepest, 1);
+    QVERIFY(paintsInsideWait > 0);
+    QVERIFY(!postedRanInsideWait);
+    QTRY_VERIFY_WITH_TIMEOUT(postedRan.load(), 2000);
+    view->removeEventFilter(&counter);
+  }
+
+  void postRunsOnTheWindowThreadInOrder() {
+    std::vector<int> ran;
+    QThread* windowThread = QThread::currentThread();
+    std::atomic<bool> onWindowThread{true};
+    std::thread worker([&] {
+      for (int i = 0; i < 50; ++i)
+        host_->Post([&, i] {
+          if (QThread::currentThread() != windowThread) onWindowThread = false;
+          ran.push_back(i);
+        });
+    });
+    worker.join();
+    QTRY_COMPARE_WITH_TIMEOUT(ran.size(), size_t{50}, 5000);
+    QVERIFY(std::is_sorted(ran.begin(), ran.end()));
+    QVERIFY(onWindowThread.load());
+  }
+
+  void aPageOpensOverItsOwnerAndClosesWhenTheFocusLeaves() {
+    Dialog page(test::kPage);
+    page.OnKillFocus(200, [&] {
+      if (page.Focus() < 0) page.EndDialog(0);
+    });
+    host_->ShowModeless(page, *main_);
+    auto* pageView = host_->ViewOf(page);
+    QVERIFY(pageView);
+    QVERIFY(QTest::qWaitForWindowExposed(pageView));
+    QCOMPARE(pageView->parentWidget(), host_->ViewOf(*main_));
+    QVERIFY(pageView->windowFlags().testFlag(Qt::FramelessWindowHint));
+
+    const ScreenRect owner = host_->WindowRect(*main_);
+    const ScreenRect before = host_->WindowRect(page);
+    host_->MoveWindow(page, owner.left + 10, owner.top + 60);
+    const ScreenRect placed = host_->WindowRect(page);
+    QCOMPARE(placed.left, owner.left + 10);
+    QCOMPARE(placed.top, owner.top + 60);
+    QCOMPARE(placed.Width(), before.Width());
+    QCOMPARE(placed.Height(), before.Height());
+
+    auto* edit = qobject_cast<QLineEdit*>(pageView->Control(200));
+    pageView->activateWindow();
+    edit->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(page.Focus(), 200, 2000);
+    // The page's own list keeps it open...
+    pageView->Control(201)->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(page.Focus(), 201, 2000);
+    edit->setFocus();
+    QTRY_COMPARE_WITH_TIMEOUT(page.Focus(), 200, 2000);
+    QVERIFY(!page.Ended());
+    // ...a control of the main window closes it.
+    auto* mainView = host_->ViewOf(*main_);
+    mainView->activateWindow();
+    mainView->Control(60)->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(page.Ended(), 2000);
+    QVERIFY(host_->ViewOf(page) == nullptr);
+  }
+
+  void aModalDialogReturnsWhenItEnds() {
+    static constexpr std::array kAbout{
+        ControlTemplate{-1, ControlKind::Icon, "", {11, 17, 20, 20}},
+        ControlTemplate{-1, ControlKind::Text, "Tessvar Version 1.1", {40, 10, 119, 8}},
+        ControlTemplate{1, ControlKind::DefaultPushButton, "OK", {178, 7, 50, 14}},
+    };
+    static constexpr DialogTemplate kAboutBox{100, "About Tessvar", 235, 55, "MS Sans Serif", 8,
+                                              dlg::kSystemMenu, kAbout};
+    Dialog about(kAboutBox);
+    about.OnClick(1, [&] { about.EndDialog(1); });
+    QTimer::singleShot(50, [&] {
+      if (auto* v = host_->ViewOf(about)) qobject_cast<QPushButton*>(v->Control(1))->click();
+    });
+    host_->RunModal(about, main_.get());
+    QVERIFY(about.Ended());
+    QCOMPARE(about.Result(), 1);
+  }
+};
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  app.setStyle(QStringLiteral("Fusion"));
+  WindowHostTest t;
+  return QTest::qExec(&t, argc, argv);
+}
+
+#include "window_host_test.moc"
