@@ -114,10 +114,15 @@ bool Ipv4Edit::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     for (size_t i = 0; i < octets_.size(); ++i) {
       if (watched != octets_[i]) continue;
-      // A dot jumps to the next octet.
-      if ((key->key() == Qt::Key_Period || key->key() == Qt::Key_Comma) && i + 1 < octets_.size()) {
-        octets_[i + 1]->setFocus();
-        octets_[i + 1]->selectAll();
+      // A dot ends an octet that has been typed into; right after the caret moved on by
+      // itself (the field still wholly selected) it is swallowed, so "127.0.0.1" types as is.
+      if (key->key() == Qt::Key_Period || key->key() == Qt::Key_Comma) {
+        QLineEdit* e = octets_[i];
+        const bool typed = !e->text().isEmpty() && e->selectedText() != e->text();
+        if (typed && i + 1 < octets_.size()) {
+          octets_[i + 1]->setFocus();
+          octets_[i + 1]->selectAll();
+        }
         return true;
       }
       if (key->key() == Qt::Key_Backspace && octets_[i]->cursorPosition() == 0 && i > 0) {

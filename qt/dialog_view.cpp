@@ -51,12 +51,16 @@ DialogView::DialogView(Dialog& dialog, QWidget* parent)
   setWindowIcon(AppIcon());
   Build();
   dialog_->AddObserver(this);
-  connect(qApp, &QApplication::focusChanged, this,
+  focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
           [this](QWidget* old, QWidget* now) { OnFocusChanged(old, now); });
 }
 
 DialogView::~DialogView() {
+  // The window closes only after this body, and its focus goes away then: nothing of
+  // that may reach the Dialog any more.
+  disconnect(focusConnection_);
   if (dialog_) dialog_->RemoveObserver(this);
+  dialog_ = nullptr;
 }
 
 void DialogView::Build() {

@@ -62,6 +62,7 @@ class DialogView : public QWidget, public DialogObserver {
   QString menuText_;
   int menuCommand_ = -1;
   bool mirroring_ = false;
+  QMetaObject::Connection focusConnection_;
 };
 
 }  // namespace tessvar::qt
