@@ -8,7 +8,7 @@
 namespace tessvar::dat {
 namespace {
 
-using Json = nlohmann::json;
+using Json = nlohmann::ordered_json;
 
 std::string Ip(uint32_t ip) {
   return std::to_string(ip >> 24) + "." + std::to_string((ip >> 16) & 0xFF) + "." +
