@@ -1,0 +1,50 @@
+#pragma once
+// The main window on the virtual clock with the simulator as its peer: loads a sample the
+// way a user does (the "Файл" tab, the open dialog), then drives it by control id.
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/krellon_dlg.h"
+#include "platform/settings_store.h"
+#include "tests/acquisition/sim_peer.h"
+#include "tests/support/scripted_host.h"
+
+namespace tessvar::test {
+
+class NullStore : public SettingsStore {
+ public:
+  std::unique_ptr<SettingsKey> OpenOrCreateKey(std::string_view) override { return nullptr; }
+};
+
+inline std::string SamplePath(const std::string& name) {
+  const char* src = std::getenv("TESSVAR_SOURCE_DIR");
+  return (std::filesystem::path(src ? src : ".") / "samples" / name).string();
+}
+
+struct WindowRig {
+  explicit WindowRig(const std::string& sample, ModbusFraming framing,
+                     std::map<uint16_t, uint16_t> pinned = {});
+  ~WindowRig();
+
+  // Press a button as a user would.
+  void Click(int id) { window->GetDialog().UserClick(id); }
+  std::string Text(int id) const { return window->GetDialog().Text(id); }
+  // Runs the window's timers for `ms` of virtual time.
+  void Run(uint64_t ms) { host.RunFor(ms); }
+  // Runs until `n` more data sets were presented (bounded by `limitMs`).
+  bool RunDataSets(uint64_t n, uint64_t limitMs = 120000);
+  const RunState& State() const { return window->Run(); }
+  CRunControl& Run() { return window->RunControl(); }
+
+  VirtualClock clock;
+  ScriptedHost host{clock};
+  NullStore store;
+  DeviceDescription peerDescription;  // what the simulator serves (loaded separately)
+  std::unique_ptr<SimPeer> peer;
+  std::unique_ptr<CKrellonDlg> window;
+};
+
+}  // namespace tessvar::test
