@@ -99,11 +99,13 @@ std::optional<FaultRule> ParseFaultRule(std::string_view text, std::string& erro
   } else {
     std::string_view count = when;
     std::string_view skip;
-    if (auto at = when.find('@'); at != std::string_view::npos) {
+    const auto at = when.find('@');
+    if (at != std::string_view::npos) {
       count = when.substr(0, at);
       skip = when.substr(at + 1);
     }
-    if (!ParseU32(count, rule.trigger.count) || (!skip.empty() && !ParseU32(skip, rule.trigger.skip))) {
+    if (!ParseU32(count, rule.trigger.count) ||
+        (at != std::string_view::npos && !ParseU32(skip, rule.trigger.skip))) {
       error = "trigger must be COUNT, COUNT@SKIP, RATE% or always";
       return std::nullopt;
     }

@@ -1,0 +1,240 @@
+// The simulator's MODBUS sessions seen from the wire: requests built by our master's
+// builders, replies checked by our master's parsers, on the virtual clock.
+#include "sim/modbus_session.h"
+
+#include <gtest/gtest.h>
+
+#include "link/link_result.h"
+#include "link/modbus_frames.h"
+#include "platform/virtual_clock.h"
+#include "tests/sim/sim_fixture.h"
+
+namespace tessvar::sim {
+namespace {
+
+struct Rig {
+  explicit Rig(ModbusFraming framing, std::vector<FaultRule> rules = {}, uint8_t address = 1)
+      : transducer(clock, test::SmallDescription(), Pinned()),
+        faults(std::move(rules), 5),
+        session(ModbusSessionOptions{framing, address, 9600}, transducer, faults, stats) {}
+
+  static TransducerOptions Pinned() {
+    TransducerOptions o;
+    o.pinned = {{0, 750}, {1, 300}, {2, 225}};
+    return o;
+  }
+  // Feeds a frame and returns what the session sends back at once.
+  std::vector<uint8_t> Exchange(std::span<const uint8_t> request) {
+    session.Receive(request, clock.MonotonicMs());
+    session.Tick(clock.MonotonicMs());
+    return session.TakeDue(clock.MonotonicMs());
+  }
+
+  VirtualClock clock;
+  Transducer transducer;
+  FaultInjector faults;
+  SimStats stats;
+  ModbusSession session;
+};
+
+const uint8_t kQuantity3[] = {0, 3};
+const ModbusExpectation kRead3{kModbusReadInputRegisters, 3};
+
+FaultRule Rule(const char* text) {
+  std::string error;
+  auto r = ParseFaultRule(text, error);
+  EXPECT_TRUE(r) << error;
+  return r.value_or(FaultRule{});
+}
+
+TEST(ModbusSession, AnswersEachFramingWithTheServedValues) {
+  const std::vector<uint8_t> want = {1, 4, 0x02, 0xEE, 0x01, 0x2C, 0x00, 0xE1};
+  {
+    Rig rig(ModbusFraming::Rtu);
+    std::vector<uint8_t> reply;
+    EXPECT_EQ(ParseRtuReply(rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3)), reply, kRead3), 0);
+    EXPECT_EQ(reply, want);
+  }
+  {
+    Rig rig(ModbusFraming::Ascii);
+    std::vector<uint8_t> reply;
+    EXPECT_EQ(ParseAsciiReply(rig.Exchange(BuildAsciiRequest(1, 4, 0, kQuantity3)), reply, kRead3), 0);
+    EXPECT_EQ(reply, want);
+  }
+  {
+    Rig rig(ModbusFraming::Tcp);
+    std::vector<uint8_t> reply;
+    const auto out = rig.Exchange(BuildTcpRequest(0x4242, 1, 4, 0, kQuantity3));
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_EQ(out[0], 0x42);  // transaction echoed
+    EXPECT_EQ(ParseTcpReply(out, reply, kRead3), 0);
+    EXPECT_EQ(reply, want);
+  }
+}
+
+TEST(ModbusSession, ClockWriteIsEchoedAndTakesEffect) {
+  Rig rig(ModbusFraming::Rtu);
+  // The three-register write with its seven data bytes, as the clock synchronisation sends it.
+  const uint8_t data[] = {0, 3, 7, 0xDA, 0xC5, 0x0C, 0x22, 0x1A, 0x07, 0xE6};
+  const auto request = BuildRtuRequest(1, 16, 0x100, data);
+  ASSERT_EQ(request, (std::vector<uint8_t>{0x01, 0x10, 0x01, 0x00, 0x00, 0x03, 0x07, 0xDA, 0xC5, 0x0C,
+                                           0x22, 0x1A, 0x07, 0xE6, 0xEF, 0x19}));
+  std::vector<uint8_t> reply;
+  ASSERT_EQ(ParseRtuReply(rig.Exchange(request), reply), 0);
+  EXPECT_EQ(reply, (std::vector<uint8_t>{1, 16, 0x01, 0x00, 0x00, 0x03}));
+  EXPECT_EQ(rig.transducer.ClockOfDevice().Now().hour, 12);
+  EXPECT_EQ(rig.transducer.ClockOfDevice().Now().minute, 34);
+}
+
+TEST(ModbusSession, RequestsARealDeviceRefusesOrIgnores) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> request;
+    uint8_t result;  // LinkResult of the reply, or 255 for no reply at all
+  };
+  const uint8_t oversize[] = {0, 126};
+  const uint8_t wide[] = {0, 9};
+  auto badCrc = BuildRtuRequest(1, 4, 0, kQuantity3);
+  badCrc.back() ^= 1;
+  const Case cases[] = {
+      {"quantity over 125", BuildRtuRequest(1, 4, 0, oversize), LinkResult::kIllegalDataValue},
+      {"unmapped register", BuildRtuRequest(1, 4, 0x50, kQuantity3), LinkResult::kIllegalDataAddress},
+      {"range leaves the map", BuildRtuRequest(1, 4, 0, wide), LinkResult::kIllegalDataAddress},
+      {"write to a value", BuildRtuRequest(1, 16, 0, std::vector<uint8_t>{0, 1, 2, 0, 0}), LinkResult::kIllegalDataAddress},
+      {"bad CRC", badCrc, 255},
+      {"another address", BuildRtuRequest(2, 4, 0, kQuantity3), 255},
+      {"broadcast", BuildRtuRequest(0, 4, 0, kQuantity3), 255},
+  };
+  for (const auto& c : cases) {
+    Rig rig(ModbusFraming::Rtu);
+    const auto out = rig.Exchange(c.request);
+    if (c.result == 255) {
+      EXPECT_TRUE(out.empty()) << c.what;
+      continue;
+    }
+    std::vector<uint8_t> reply;
+    EXPECT_EQ(ParseRtuReply(out, reply), c.result) << c.what;
+  }
+}
+
+TEST(ModbusSession, RtuSilenceFramesRequests) {
+  Rig rig(ModbusFraming::Rtu);
+  const auto request = BuildRtuRequest(1, 4, 0, kQuantity3);
+  // The first half, then a silence longer than t3.5 (4 ms at 9600 baud): the half is dropped
+  // and the full frame that follows is answered.
+  EXPECT_TRUE(rig.Exchange(std::span(request).first(4)).empty());
+  rig.clock.Advance(10);
+  rig.session.Tick(rig.clock.MonotonicMs());
+  EXPECT_EQ(rig.stats.dropped, 1u);
+  std::vector<uint8_t> reply;
+  EXPECT_EQ(ParseRtuReply(rig.Exchange(request), reply, kRead3), 0);
+
+  // A frame written in two pieces within t3.5 is one frame.
+  rig.Exchange(std::span(request).first(5));
+  rig.clock.Advance(2);
+  EXPECT_EQ(ParseRtuReply(rig.Exchange(std::span(request).subspan(5)), reply, kRead3), 0);
+
+  // A function the device does not know: exception 1 once the silence ends the frame.
+  const uint8_t rtcProbe[] = {0x55, 0xAA};
+  const auto unknown = BuildRtuRequest(1, kModbusRtcTestFunction, 0, rtcProbe);
+  EXPECT_TRUE(rig.Exchange(unknown).empty());
+  ASSERT_TRUE(rig.session.NextDeadline());
+  rig.clock.Advance(*rig.session.NextDeadline() - rig.clock.MonotonicMs());
+  EXPECT_EQ(ParseRtuReply(rig.Exchange({}), reply), LinkResult::kIllegalFunction);
+}
+
+TEST(ModbusSession, RtuFaultsOnTheWire) {
+  struct Case {
+    const char* rule;
+    uint8_t result;  // as our master's parser sees it; 255 = nothing sent
+  };
+  const Case cases[] = {
+      {"no-reply:1", 255},
+      {"bad-checksum:1", LinkResult::kBadChecksum},
+      {"exception=4:1", LinkResult::kDeviceFailure},
+      {"truncate:1", LinkResult::kBadChecksum},
+      {"overcount:1", LinkResult::kNoReply},
+      {"garbage=3:1", LinkResult::kBadChecksum},
+  };
+  for (const auto& c : cases) {
+    Rig rig(ModbusFraming::Rtu, {Rule(c.rule)});
+    const auto out = rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3));
+    std::vector<uint8_t> reply;
+    if (c.result == 255) EXPECT_TRUE(out.empty()) << c.rule;
+    else EXPECT_EQ(ParseRtuReply(out, reply, kRead3), c.result) << c.rule;
+    // The fault is spent: the next request is answered normally.
+    EXPECT_EQ(ParseRtuReply(rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3)), reply, kRead3), 0) << c.rule;
+    EXPECT_EQ(rig.faults.applied[static_cast<size_t>(rig.faults.Rules()[0].kind)], 1u);
+  }
+}
+
+TEST(ModbusSession, WrongAddressAndLateReply) {
+  Rig rig(ModbusFraming::Rtu, {Rule("wrong-address:1"), Rule("late=800:1@1")});
+  std::vector<uint8_t> reply;
+  ASSERT_EQ(ParseRtuReply(rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3)), reply, kRead3), 0);
+  EXPECT_EQ(reply[0], 2);  // a valid frame from address 2
+  // The second reply waits 800 ms.
+  EXPECT_TRUE(rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3)).empty());
+  EXPECT_EQ(*rig.session.NextDeadline(), rig.clock.MonotonicMs() + 800);
+  rig.clock.Advance(799);
+  EXPECT_TRUE(rig.session.TakeDue(rig.clock.MonotonicMs()).empty());
+  rig.clock.Advance(1);
+  EXPECT_EQ(ParseRtuReply(rig.session.TakeDue(rig.clock.MonotonicMs()), reply, kRead3), 0);
+  EXPECT_EQ(reply[0], 1);
+}
+
+TEST(ModbusSession, AsciiAndTcpFaults) {
+  std::vector<uint8_t> reply;
+  {
+    Rig rig(ModbusFraming::Ascii, {Rule("bad-checksum:1")});
+    EXPECT_EQ(ParseAsciiReply(rig.Exchange(BuildAsciiRequest(1, 4, 0, kQuantity3)), reply, kRead3),
+              LinkResult::kBadChecksum);
+  }
+  {
+    Rig rig(ModbusFraming::Ascii, {Rule("truncate:1")});
+    const auto out = rig.Exchange(BuildAsciiRequest(1, 4, 0, kQuantity3));
+    EXPECT_NE(out.back(), '\n');
+    EXPECT_EQ(ParseAsciiReply(out, reply, kRead3), LinkResult::kBadStop);
+  }
+  {
+    Rig rig(ModbusFraming::Tcp, {Rule("overcount:1")});
+    EXPECT_EQ(ParseTcpReply(rig.Exchange(BuildTcpRequest(1, 1, 4, 0, kQuantity3)), reply, kRead3),
+              LinkResult::kNoReply);
+  }
+  {
+    // Truncated over TCP: the header promises more than arrives.
+    Rig rig(ModbusFraming::Tcp, {Rule("truncate:1")});
+    const auto out = rig.Exchange(BuildTcpRequest(1, 1, 4, 0, kQuantity3));
+    ASSERT_TRUE(MbapFrameLength(out));
+    EXPECT_GT(*MbapFrameLength(out), out.size());
+  }
+}
+
+TEST(ModbusSession, TcpCloseAfterRepliesAndOnBrokenHeader) {
+  Rig rig(ModbusFraming::Tcp, {Rule("close-after=2")});
+  std::vector<uint8_t> reply;
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_FALSE(rig.session.CloseRequested());
+    EXPECT_EQ(ParseTcpReply(rig.Exchange(BuildTcpRequest(1, 1, 4, 0, kQuantity3)), reply, kRead3), 0);
+  }
+  EXPECT_TRUE(rig.session.CloseRequested());
+
+  Rig broken(ModbusFraming::Tcp);
+  const uint8_t header[] = {0, 1, 0, 9, 0, 6, 1, 4, 0, 0, 0, 3};  // protocol id 9
+  EXPECT_TRUE(broken.Exchange(header).empty());
+  EXPECT_TRUE(broken.session.CloseRequested());
+}
+
+TEST(ModbusSession, GarbageInTheStreamNeverStopsTheSession) {
+  Rig rig(ModbusFraming::Ascii);
+  // Noise, a frame cut off by a new colon, then a good frame.
+  std::vector<uint8_t> stream = {'x', 0x00, 0xFF, ':', '0', '1'};
+  const auto good = BuildAsciiRequest(1, 4, 0, kQuantity3);
+  stream.insert(stream.end(), good.begin(), good.end());
+  std::vector<uint8_t> reply;
+  EXPECT_EQ(ParseAsciiReply(rig.Exchange(stream), reply, kRead3), 0);
+  EXPECT_EQ(rig.stats.requests, 1u);
+}
+
+}  // namespace
+}  // namespace tessvar::sim
