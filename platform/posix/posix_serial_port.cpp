@@ -8,6 +8,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -56,6 +58,34 @@ SerialConfig ConfigOf(const termios2& t) {
 
 bool ReadTermios(int fd, termios2& t) { return ioctl(fd, TCGETS2, &t) == 0; }
 
+// The classic speed code of a rate, so programs that only know the old interface still
+// read it; BOTHER (the rate given in numbers) for every other rate.
+tcflag_t SpeedCode(uint32_t rate) {
+  struct Entry {
+    uint32_t rate;
+    tcflag_t code;
+  };
+  static constexpr Entry kCodes[] = {
+      {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+      {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},
+      {38400, B38400},   {57600, B57600},   {115200, B115200}, {230400, B230400},
+      {460800, B460800}, {921600, B921600},
+  };
+  for (const Entry& e : kCodes) {
+    if (e.rate == rate) return e.code;
+  }
+  return BOTHER;
+}
+
+// A pseudo-terminal carries bytes, not bits: recent kernels keep it at 8 bits without
+// parity whatever is asked, so its framing is not held against the request.
+bool IsPseudoTerminal(int fd) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0) return false;
+  const unsigned major = ::major(st.st_rdev);
+  return major >= 136 && major <= 143;
+}
+
 class PosixSerialPort : public SerialPort {
  public:
   ~PosixSerialPort() override { Close(); }
@@ -98,7 +128,8 @@ class PosixSerialPort : public SerialPort {
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS |
                                         CBAUD | (CBAUD << IBSHIFT));
-    t.c_cflag |= CLOCAL | CREAD | BOTHER | (BOTHER << IBSHIFT);
+    const tcflag_t speed = SpeedCode(config.baudRate);
+    t.c_cflag |= CLOCAL | CREAD | speed | (speed << IBSHIFT);
     switch (config.dataBits) {
       case 5: t.c_cflag |= CS5; break;
       case 6: t.c_cflag |= CS6; break;
@@ -122,9 +153,10 @@ class PosixSerialPort : public SerialPort {
     if (ioctl(fd_, TCSETS2, &t) != 0) return false;
     // The call succeeds when any part was taken; read back and undo a partial change.
     termios2 now{};
+    const tcflag_t framing = IsPseudoTerminal(fd_) ? CSTOPB
+                                                   : (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
     const bool taken = ReadTermios(fd_, now) && RateClose(config.baudRate, now.c_ospeed) &&
-                       (now.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB)) ==
-                           (t.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB));
+                       (now.c_cflag & framing) == (t.c_cflag & framing);
     if (!taken) {
       ioctl(fd_, TCSETS2, &old);
       return false;

@@ -27,7 +27,7 @@ TEST(ModbusRequests, WriteRegistersCarriesCountAndBigEndianValues) {
   const uint16_t values[] = {0x1234, 0xABCD};
   EXPECT_EQ(WriteRegistersData(values), Bytes({0, 2, 4, 0x12, 0x34, 0xAB, 0xCD}));
   EXPECT_EQ(BuildTcpRequest(0x0102, 7, 16, 0x0010, WriteRegistersData(values)),
-            Bytes({1, 2, 0, 0, 0, 13, 7, 16, 0, 0x10, 0, 2, 4, 0x12, 0x34, 0xAB, 0xCD}));
+            Bytes({1, 2, 0, 0, 0, 11, 7, 16, 0, 0x10, 0, 2, 4, 0x12, 0x34, 0xAB, 0xCD}));
   // The ASCII text is upper-case hexadecimal throughout.
   EXPECT_EQ(BuildAsciiRequest(0x0A, 16, 0xBEEF, WriteRegistersData(values)),
             AsciiFrame(Bytes({0x0A, 16, 0xBE, 0xEF, 0, 2, 4, 0x12, 0x34, 0xAB, 0xCD})));
@@ -89,14 +89,16 @@ TEST(ModbusReplies, RtuTable) {
   for (const ReplyCase& c : RtuCases()) {
     std::vector<uint8_t> reply{0xAA};
     EXPECT_EQ(ParseRtuReply(c.frame, reply, c.expect), c.result) << c.name;
-    if (c.result != 3 && c.result != 4) EXPECT_EQ(reply, c.reply) << c.name;
+    if (c.result != 3 && c.result != 4) {
+      EXPECT_EQ(reply, c.reply) << c.name;
+    }
   }
 }
 
 TEST(ModbusReplies, AsciiTable) {
   const auto good = AsciiFrame(Bytes({1, 4, 4, 0, 10, 0, 11}));
-  auto noLf = good;
-  noLf.back() = '\r';
+  std::vector<uint8_t> noLf(good.begin(), good.end() - 1);  // CR LF becomes CR CR
+  noLf.push_back('\r');
   auto spaced = good;
   spaced.insert(spaced.begin(), ' ');
   auto lower = AsciiFrame(Bytes({1, 4, 2, 0, 0xAB}));
@@ -128,7 +130,9 @@ TEST(ModbusReplies, AsciiTable) {
   for (const ReplyCase& c : cases) {
     std::vector<uint8_t> reply{0xAA};
     EXPECT_EQ(ParseAsciiReply(c.frame, reply, c.expect), c.result) << c.name;
-    if (c.result != 3 && c.result != 4) EXPECT_EQ(reply, c.reply) << c.name;
+    if (c.result != 3 && c.result != 4) {
+      EXPECT_EQ(reply, c.reply) << c.name;
+    }
   }
 }
 
@@ -152,7 +156,9 @@ TEST(ModbusReplies, TcpTable) {
   for (const ReplyCase& c : cases) {
     std::vector<uint8_t> reply{0xAA};
     EXPECT_EQ(ParseTcpReply(c.frame, reply, c.expect), c.result) << c.name;
-    if (c.result != 255 && !c.reply.empty()) EXPECT_EQ(reply, c.reply) << c.name;
+    if (c.result != 255 && !c.reply.empty()) {
+      EXPECT_EQ(reply, c.reply) << c.name;
+    }
   }
 }
 
