@@ -1,0 +1,1 @@
+tessvar_add_fuzzer(description_fuzz SOURCE description_fuzz.cpp DEPS tessvar_model)
