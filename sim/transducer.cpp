@@ -26,17 +26,23 @@ std::array<ChannelNominals, 2> NominalsFromLoad(const DescriptionLoad& load) {
     if (headerI > 0) c.dcCurrent = c.acCurrent = headerI;
   }
   const auto& entries = load.description.entries;
+  std::array<bool, 2> acVoltageRated{}, acCurrentRated{};
   for (size_t i = 0; i < entries.size() && i < load.ratedValues.size(); ++i) {
     const auto& rated = load.ratedValues[i];
     if (!rated || !(*rated > 0)) continue;
-    for (int ch = 0; ch < 2; ++ch) {
+    for (size_t ch = 0; ch < 2; ++ch) {
       const std::string k = std::to_string(ch + 1);
-      auto& c = n[static_cast<size_t>(ch)];
+      auto& c = n[ch];
       if (NameHas(entries[i].name, "Udc" + k)) c.dcVoltage = *rated;
       if (NameHas(entries[i].name, "Idc" + k)) c.dcCurrent = *rated;
-      if (NameHas(entries[i].name, "Uac" + k)) c.acVoltage = *rated;
-      if (NameHas(entries[i].name, "Iac" + k)) c.acCurrent = *rated;
+      if (NameHas(entries[i].name, "Uac" + k)) c.acVoltage = *rated, acVoltageRated[ch] = true;
+      if (NameHas(entries[i].name, "Iac" + k)) c.acCurrent = *rated, acCurrentRated[ch] = true;
     }
+  }
+  // A channel's AC side without its own rating works at the channel's DC rating.
+  for (size_t ch = 0; ch < 2; ++ch) {
+    if (!acVoltageRated[ch]) n[ch].acVoltage = n[ch].dcVoltage;
+    if (!acCurrentRated[ch]) n[ch].acCurrent = n[ch].dcCurrent;
   }
   return n;
 }
