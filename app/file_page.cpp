@@ -61,6 +61,7 @@ const DialogTemplate& FilePageTemplate() { return kTemplate; }
 COpenFile::COpenFile(CKrellonDlg& owner) : owner_(owner), dialog_(kTemplate) {
   dialog_.OnKillFocus(idc::kFileNameBox, [this] { OnNameBoxKillFocus(); });
   dialog_.OnClick(idc::kOpenButton, [this] { OnOpenButton(); });
+  dialog_.OnKillFocus(idc::kOpenButton, [this] { OnButtonKillFocus(); });
   dialog_.OnCommand(idc::kLoadCommand, [this] { LoadDescriptionFile(); });
 }
 
@@ -75,6 +76,16 @@ void COpenFile::OnInitDialog() {
 void COpenFile::OnNameBoxKillFocus() {
   if (!owner_.IsRegisteredPage(PageKind::File, dialog_) || loading_) return;
   if (dialog_.Focus() == idc::kOpenButton && !LoadDescriptionFile()) return;
+  dialog_.EndDialog(2);
+  owner_.UnregisterPage(PageKind::File, dialog_);
+}
+
+void COpenFile::OnButtonKillFocus() {
+  // After a load that failed the button keeps the focus; leaving it for the main window
+  // closes the page as leaving the name box does.
+  if (!owner_.IsRegisteredPage(PageKind::File, dialog_) || loading_) return;
+  if (dialog_.Focus() == idc::kFileNameBox) return;
+  if (dialog_.Focus() < 0 && owner_.FocusedOwnerControl() < 0) return;
   dialog_.EndDialog(2);
   owner_.UnregisterPage(PageKind::File, dialog_);
 }

@@ -41,6 +41,7 @@ class COpenFile {
  private:
   void OnNameBoxKillFocus();
   void OnOpenButton();
+  void OnButtonKillFocus();
   void Recompute(bool withMarks);
 
   CKrellonDlg& owner_;
