@@ -18,7 +18,7 @@ QString FromUtf8(std::string_view s) {
 QString NameFilter(const FileFilter& f) {
   const QString description = FromUtf8(f.description);
   const QString pattern = FromUtf8(f.pattern.empty() ? std::string("*") : f.pattern);
-  if (description.isEmpty()) return pattern;
+  if (description.isEmpty() || description == pattern) return pattern;
   if (description.contains(QLatin1Char('(')) && description.contains(pattern)) return description;
   return description + QStringLiteral(" (") + pattern + QLatin1Char(')');
 }
@@ -93,7 +93,7 @@ void QtWindowHost::RunModal(Dialog& d, Dialog* owner) {
   DialogView* ownerView = owner ? ViewOf(*owner) : nullptr;
   DialogView& view = Attach(d, ownerView);
   QPointer<DialogView> guard(&view);
-  view.setWindowModality(Qt::ApplicationModal);
+  if (ownerView) view.setWindowModality(Qt::ApplicationModal);
   QEventLoop loop;
   auto previous = view.onEnded;
   view.onEnded = [previous, &loop] {
@@ -119,6 +119,11 @@ void QtWindowHost::MessageBox(std::string_view text, std::string_view caption, M
 }
 
 std::optional<std::string> QtWindowHost::OpenFileDialog(const FileFilter& filter) {
+  if (presetOpen_) {
+    auto answer = std::move(presetOpen_);
+    presetOpen_.reset();
+    return answer;
+  }
   QFileDialog dialog(ActiveParent());
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
@@ -175,7 +180,13 @@ void QtWindowHost::Tick(Dialog* owner, int id) {
 void QtWindowHost::ShowModeless(Dialog& page, Dialog& owner) {
   DialogView* ownerView = ViewOf(owner);
   DialogView& view = Attach(page, ownerView);
-  if (ownerView) view.move(ownerView->frameGeometry().topLeft());
+  if (ownerView) {
+    // Pages are placed by their owner; a window with a title bar starts centred over it.
+    const QRect o = ownerView->frameGeometry();
+    view.move((page.Template().flags & dlg::kNoTitle)
+                  ? o.topLeft()
+                  : o.center() - QPoint(view.width() / 2, view.height() / 2));
+  }
   view.show();
   view.raise();
   view.activateWindow();

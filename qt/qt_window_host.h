@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -30,6 +31,9 @@ class QtWindowHost : public WindowHost {
   void RunModal(Dialog& d, Dialog* owner);
   // Drops the view and the timers of a dialog that goes away without ending.
   void ForgetDialog(const Dialog& d);
+  // The next open-file dialog is answered with `path` without asking (the description
+  // named on the command line).
+  void PresetOpenAnswer(std::string path) { presetOpen_ = std::move(path); }
   // The window-menu item (context menu and F1) of every dialog with a system menu.
   void SetMenuCommand(const QString& text, int command);
 
@@ -82,6 +86,7 @@ class QtWindowHost : public WindowHost {
   std::set<const Dialog*> ticking_;
   int waitDepth_ = 0;
   int skippedTicks_ = 0;
+  std::optional<std::string> presetOpen_;
   QString menuText_;
   int menuCommand_ = -1;
   std::mutex postedMutex_;

@@ -1,0 +1,76 @@
+// tessvar: the main window on Qt. An optional argument names a description file that is
+// loaded through the "Файл" page at start, as if the user had picked it there.
+#include <QApplication>
+#include <QLineEdit>
+#include <QString>
+#include <QTimer>
+#include <clocale>
+#include <optional>
+#include <string>
+
+#include "app/control_ids.h"
+#include "app/file_page.h"
+#include "app/krellon_app.h"
+#include "platform/posix/file_settings_store.h"
+#include "platform/posix/posix_serial_port.h"
+#include "platform/posix/posix_tcp_socket.h"
+#include "platform/posix/real_clock.h"
+#include "platform/posix/serial_enumeration.h"
+#include "qt/app_icon.h"
+#include "qt/qt_clock.h"
+#include "qt/qt_window_host.h"
+
+namespace {
+
+using namespace tessvar;
+
+void LoadAtStart(CKrellonDlg& dlg, qt::QtWindowHost& host, const std::string& path) {
+  Dialog& main = dlg.GetDialog();
+  main.UserClick(idc::kFileTab);
+  COpenFile* page = dlg.FilePage();
+  if (!page) return;
+  host.PresetOpenAnswer(path);
+  page->LoadDescriptionFile();
+  // Moving on to "Старт" closes the page, as it does for the user.
+  if (qt::DialogView* view = host.ViewOf(main)) {
+    view->activateWindow();
+    if (QWidget* start = view->Control(idc::kStart)) start->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  // QApplication took the locale from the environment; the C library's number formatting
+  // stays "C" so that no decimal comma reaches a value field or a recording.
+  std::setlocale(LC_NUMERIC, "C");
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QApplication::setApplicationName(QStringLiteral("Tessvar"));
+  QApplication::setWindowIcon(qt::AppIcon());
+
+  std::optional<std::string> preload;
+  const QStringList args = QApplication::arguments();
+  if (args.size() > 1) preload = args.at(1).toStdString();
+
+  RealClock realClock;
+  qt::QtWindowHost host;
+  qt::QtClock clock(realClock, host);
+  FileSettingsStore store(FileSettingsStore::DefaultPath());
+  KrellonSeams seams;
+  seams.enumerateSerialPorts = [] { return EnumerateSerialDevices(); };
+  seams.makeSerialPort = [] { return MakePosixSerialPort(); };
+  seams.makeTcpSocket = [] { return MakePosixTcpSocket(); };
+  seams.configureSerial = [](std::string_view) {};  // a closed port has nothing to set
+
+  CKrellonApp application(host, clock, store, std::move(seams));
+  application.InitInstance([&](CKrellonDlg& dlg) {
+    for (const SystemMenuItem& item : dlg.SystemMenu())
+      if (item.command != 0)
+        host.SetMenuCommand(QString::fromStdString(item.text), item.command);
+    if (preload)
+      QTimer::singleShot(0, [&dlg, &host, &preload] { LoadAtStart(dlg, host, *preload); });
+    host.RunModal(dlg.GetDialog(), nullptr);
+  });
+  return 0;
+}
