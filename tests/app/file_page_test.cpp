@@ -11,14 +11,23 @@ namespace {
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_FALSE(bytes.empty()) << "sample missing: " << path;
+  return bytes;
+}
+
+// Scratch files live in memory where the system offers it.
+std::filesystem::path ScratchBase() {
+  std::error_code ec;
+  if (std::filesystem::is_directory("/dev/shm", ec)) return "/dev/shm";
+  return std::filesystem::temp_directory_path();
 }
 
 class FilePageTest : public MainWindowTest {
  protected:
   void SetUp() override {
     std::random_device rd;
-    dir_ = std::filesystem::temp_directory_path() / ("tessvar-load-" + std::to_string(rd()));
+    dir_ = ScratchBase() / ("tessvar-load-" + std::to_string(rd()));
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override {
