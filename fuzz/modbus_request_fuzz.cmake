@@ -1,0 +1,1 @@
+tessvar_add_fuzzer(modbus_request_fuzz SOURCE modbus_request_fuzz.cpp DEPS tessvar_sim tessvar_link tessvar_seams)
