@@ -60,10 +60,9 @@ class PeerSocket : public TcpSocket {
 }  // namespace
 
 SimPeer::SimPeer(VirtualClock& clock, const DeviceDescription& description,
-                 ModbusFraming framing, std::map<uint16_t, uint16_t> pinned,
-                 std::vector<sim::FaultRule> faults)
+                 ModbusFraming framing, std::map<uint16_t, uint16_t> pinned, uint8_t address)
     : clock_(clock), description_(description), framing_(framing), pinned_(std::move(pinned)),
-      rules_(std::move(faults)) {
+      address_(address) {
   Rebuild();
   line_->onWrite = [this](std::span<const uint8_t> bytes) {
     if (framing_ != ModbusFraming::Tcp) session_->Receive(bytes, clock_.MonotonicMs());
@@ -79,7 +78,7 @@ void SimPeer::Rebuild() {
   faults_ = std::make_unique<sim::FaultInjector>(rules_, 7);
   sim::ModbusSessionOptions so;
   so.framing = framing_;
-  so.address = 1;
+  so.address = address_;
   session_ = std::make_unique<sim::ModbusSession>(so, *transducer_, *faults_, stats_);
 }
 
@@ -88,6 +87,7 @@ void SimPeer::SetFaults(std::vector<sim::FaultRule> rules) {
   faults_ = std::make_unique<sim::FaultInjector>(rules_, 7);
   sim::ModbusSessionOptions so;
   so.framing = framing_;
+  so.address = address_;
   session_ = std::make_unique<sim::ModbusSession>(so, *transducer_, *faults_, stats_);
 }
 
@@ -97,6 +97,7 @@ void SimPeer::NewTcpSession() {
   tcp->incoming.clear();
   sim::ModbusSessionOptions so;
   so.framing = ModbusFraming::Tcp;
+  so.address = address_;
   session_ = std::make_unique<sim::ModbusSession>(so, *transducer_, *faults_, stats_);
 }
 

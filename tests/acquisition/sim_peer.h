@@ -21,7 +21,7 @@ namespace tessvar::test {
 class SimPeer {
  public:
   SimPeer(VirtualClock& clock, const DeviceDescription& description, ModbusFraming framing,
-          std::map<uint16_t, uint16_t> pinned = {}, std::vector<sim::FaultRule> faults = {});
+          std::map<uint16_t, uint16_t> pinned = {}, uint8_t address = 1);
 
   // A serial port whose far end is this peer.
   std::unique_ptr<SerialPort> MakeSerialPort();
@@ -60,6 +60,7 @@ class SimPeer {
   std::unique_ptr<sim::ModbusSession> session_;
   std::shared_ptr<MemorySerialPort::Line> line_ = std::make_shared<MemorySerialPort::Line>();
   bool pumping_ = false;
+  uint8_t address_ = 1;
 };
 
 }  // namespace tessvar::test

@@ -12,8 +12,10 @@ WindowRig::WindowRig(const std::string& sample, ModbusFraming framing,
   const std::string path = SamplePath(sample);
   std::ifstream f(path, std::ios::binary);
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), {});
-  peerDescription = ReadDeviceDescription(bytes, DeviceDescription{}, LoadOptions{sample}).description;
-  peer = std::make_unique<SimPeer>(clock, peerDescription, framing, std::move(pinned));
+  const DescriptionLoad load = ReadDeviceDescription(bytes, DeviceDescription{}, LoadOptions{sample});
+  peerDescription = load.description;
+  peer = std::make_unique<SimPeer>(clock, peerDescription, framing, std::move(pinned),
+                                   static_cast<uint8_t>(load.deviceAddress.value_or(1) & 0xFF));
 
   KrellonSeams seams;
   seams.enumerateSerialPorts = [] { return std::vector<std::string>{"ttyS7"}; };
