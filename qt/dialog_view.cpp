@@ -80,6 +80,10 @@ void DialogView::Build() {
       w->setObjectName(QStringLiteral("ctl_%1").arg(c.id));
       widgets_[c.id] = w;
       basePalettes_[c.id] = w->palette();
+    } else {
+      // Controls without an id have no live state: their template flags are all they get.
+      if (c.flags & ctl::kHidden) w->setVisible(false);
+      if (c.flags & ctl::kDisabled) w->setEnabled(false);
     }
   }
   // Frames stay behind the controls they surround whatever the template order.

@@ -113,6 +113,8 @@ class DialogViewTest : public QObject {
     QCOMPARE(groups.size(), 1);
     QCOMPARE(groups.front()->title(), Q("Режим"));
     QCOMPARE(view_->windowTitle(), Q("Tessvar"));
+    for (const QLabel* l : view_->findChildren<QLabel*>())  // hidden without an id, too
+      QVERIFY(!(l->text() == QLatin1String("Isa") && l->isVisible()));
     QVERIFY(dynamic_cast<qt::SpinArrows*>(view_->Control(81)));
     QVERIFY(dynamic_cast<qt::Ipv4Edit*>(view_->Control(90)));
   }

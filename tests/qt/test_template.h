@@ -32,6 +32,7 @@ inline constexpr std::array kAllKinds{
     ControlTemplate{81, ControlKind::Spin, "", {47, 127, 11, 18}},
     ControlTemplate{90, ControlKind::IpAddress, "", {80, 130, 96, 12}},
     ControlTemplate{-1, ControlKind::Icon, "", {270, 150, 20, 20}},
+    ControlTemplate{-1, ControlKind::Text, "Isa", {270, 10, 20, 8}, ctl::kHidden},
 };
 
 inline constexpr DialogTemplate kAllKindsDialog{
