@@ -1,0 +1,1 @@
+tessvar_add_fuzzer(modbus_reply_fuzz SOURCE modbus_reply_fuzz.cpp DEPS tessvar_link)

@@ -1,0 +1,1 @@
+tessvar_add_fuzzer(serial_settings_fuzz SOURCE serial_settings_fuzz.cpp DEPS tessvar_link)

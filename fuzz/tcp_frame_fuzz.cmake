@@ -1,0 +1,1 @@
+tessvar_add_fuzzer(tcp_frame_fuzz SOURCE tcp_frame_fuzz.cpp DEPS tessvar_link)
