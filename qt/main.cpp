@@ -1,5 +1,6 @@
 // tessvar: the main window on Qt. An optional argument names a description file that is
-// loaded through the "Файл" page at start, as if the user had picked it there.
+// loaded through the "Файл" page at start, as if the user had picked it there (with its
+// TCP port chosen in the "Порт" list when it names one).
 #include <QApplication>
 #include <QLineEdit>
 #include <QString>
@@ -30,7 +31,13 @@ void LoadAtStart(CKrellonDlg& dlg, qt::QtWindowHost& host, const std::string& pa
   COpenFile* page = dlg.FilePage();
   if (!page) return;
   host.PresetOpenAnswer(path);
-  page->LoadDescriptionFile();
+  if (!page->LoadDescriptionFile()) return;
+  // A description that names its TCP port gets it chosen in the "Порт" list, so that
+  // "Старт" is all that is left to do.
+  if (const uint16_t port = dlg.Settings().descriptionTcpPort; port != 0) {
+    const int item = main.FindExact(idc::kPortList, std::to_string(port));
+    if (item >= 0) main.UserSelect(idc::kPortList, item);
+  }
   // Moving on to "Старт" closes the page, as it does for the user.
   if (qt::DialogView* view = host.ViewOf(main)) {
     view->activateWindow();
