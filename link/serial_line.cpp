@@ -17,9 +17,11 @@ std::string WithoutBlanks(std::string_view text) {
 }
 
 std::optional<SerialParity> ParityOf(std::string_view field) {
-  if (field == "НЕТ") return SerialParity::None;
-  if (field == "НЕЧЕТ") return SerialParity::Odd;
-  if (field == "ЧЕТ") return SerialParity::Even;
+  // The words of the settings page stand for their letters; the longer word is tried
+  // first, as "НЕЧЕТ" is not "НЕТ" but both begin alike.
+  if (field.starts_with("НЕЧЕТ")) return SerialParity::Odd;
+  if (field.starts_with("НЕТ")) return SerialParity::None;
+  if (field.starts_with("ЧЕТ")) return SerialParity::Even;
   if (field.empty()) return std::nullopt;
   switch (field.front()) {
     case 'N': return SerialParity::None;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <system_error>
@@ -36,10 +37,13 @@ bool IsCharDevice(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
+// A port another program holds, or one this user may not open, is still there.
+bool PresentButBusy() { return errno == EBUSY || errno == EACCES || errno == EPERM; }
+
 // The kernel makes ttyS0..ttyS31 whether or not a UART sits behind them.
 bool HasUart(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return PresentButBusy();
   serial_struct info{};
   const bool present = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
   ::close(fd);
@@ -48,7 +52,7 @@ bool HasUart(const std::string& path) {
 
 bool IsTerminal(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return PresentButBusy() && IsCharDevice(path);
   const bool tty = isatty(fd) == 1;
   ::close(fd);
   return tty;
