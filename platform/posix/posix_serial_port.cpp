@@ -86,12 +86,12 @@ bool IsPseudoTerminal(int fd) {
   return major >= 136 && major <= 143;
 }
 
-class PosixSerialPort : public SerialPort {
+class PosixSerialPort final : public SerialPort {
  public:
-  ~PosixSerialPort() override { Close(); }
+  ~PosixSerialPort() override { CloseFd(); }
 
   bool Open(std::string_view name) override {
-    Close();
+    CloseFd();
     const std::string path = SerialDevicePath(name);
     if (name.empty()) return false;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -227,17 +227,19 @@ class PosixSerialPort : public SerialPort {
     return false;
   }
 
-  void Close() override {
-    if (fd_ < 0) return;
-    ioctl(fd_, TIOCNXCL);
-    ::close(fd_);
-    fd_ = -1;
-  }
+  void Close() override { CloseFd(); }
 
   bool HasIoError() const override { return ioError_; }
 
  private:
   static constexpr uint64_t kWriteLimitMs = 1000;
+
+  void CloseFd() {
+    if (fd_ < 0) return;
+    ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+    fd_ = -1;
+  }
 
   void NoteError() {
     if (errno == EIO || errno == ENXIO || errno == ENODEV || errno == EBADF) ioError_ = true;

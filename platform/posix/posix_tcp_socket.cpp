@@ -30,12 +30,12 @@ void SetBlocking(int fd, bool blocking) {
   fcntl(fd, F_SETFL, blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK));
 }
 
-class PosixTcpSocket : public TcpSocket {
+class PosixTcpSocket final : public TcpSocket {
  public:
-  ~PosixTcpSocket() override { Close(); }
+  ~PosixTcpSocket() override { CloseFd(); }
 
   bool Create() override {
-    Close();
+    CloseFd();
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     return fd_ >= 0;
   }
@@ -96,13 +96,15 @@ class PosixTcpSocket : public TcpSocket {
     if (fd_ >= 0) ::shutdown(fd_, SHUT_WR);
   }
 
-  void Close() override {
+  void Close() override { CloseFd(); }
+
+ private:
+  void CloseFd() {
     if (fd_ < 0) return;
     ::close(fd_);
     fd_ = -1;
   }
 
- private:
   static constexpr uint32_t kSendLimitMs = 1000;
   int fd_ = -1;
 };
