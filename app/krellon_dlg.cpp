@@ -617,41 +617,55 @@ void CKrellonDlg::OnIecTab() {
 
 void CKrellonDlg::Repaint(bool erase) { runHost_.Repaint(dialog_, erase); }
 
+void CKrellonDlg::RefreshStatusColor() {
+  dialog_.SetColors(idc::kStatusLine, run_->State().m_linkTrouble ? kTroubleRed : kBlack,
+                    std::nullopt);
+}
+
+bool CKrellonDlg::SlotShown(int slot) const {
+  if (!marks_.Available(slot)) return false;
+  // While one group is interrogated, the quantities of the other groups are not delivered:
+  // they are drawn as unavailable, the stored marks stay as they are.
+  const int group = dialog_.Selection(idc::kGroupList);
+  if (group < 1 || group > 16 ||
+      dialog_.RadioIndex(idc::kModeGroupPoll) != static_cast<int>(IecReadMode::GroupPoll))
+    return true;
+  for (size_t i = 0; i < description_.entries.size(); ++i) {
+    const auto found = FindCatalogueSlot(description_.entries[i].name);
+    if (found && *found == slot && description_.GroupCode(i) != 20 + group) return false;
+  }
+  return true;
+}
+
+void CKrellonDlg::RefreshFieldColor(int fieldId, int slot) {
+  if (SlotShown(slot))
+    dialog_.SetColors(fieldId, std::nullopt, std::nullopt);
+  else
+    dialog_.SetColors(fieldId, std::nullopt, kBlack);
+}
+
 void CKrellonDlg::RefreshColor(int controlId) {
   if (controlId == idc::kStatusLine) {
-    dialog_.SetColors(idc::kStatusLine, run_->State().m_linkTrouble ? kTroubleRed : kBlack,
-                      std::nullopt);
+    RefreshStatusColor();
+    // The run may raise or clear its trouble flag just after it writes the status text;
+    // the colour is settled again once the current handler has finished, as a paint would.
+    if (!statusRefreshPosted_) {
+      statusRefreshPosted_ = true;
+      host_.Post([this, alive = std::weak_ptr<bool>(alive_)] {
+        if (alive.expired()) return;
+        statusRefreshPosted_ = false;
+        RefreshStatusColor();
+      });
+    }
     return;
   }
-  for (const auto& b : ValueFieldBindings()) {
-    if (b.fieldId != controlId) continue;
-    RefreshColors();
-    return;
-  }
+  for (const auto& b : ValueFieldBindings())
+    if (b.fieldId == controlId) RefreshFieldColor(b.fieldId, b.slot);
 }
 
 void CKrellonDlg::RefreshColors() {
-  dialog_.SetColors(idc::kStatusLine, run_->State().m_linkTrouble ? kTroubleRed : kBlack,
-                    std::nullopt);
-
-  // While one group is interrogated, the quantities of the other groups are not delivered:
-  // a working copy of the marks withdraws them.
-  AvailabilityMarks shown = marks_;
-  const int group = dialog_.Selection(idc::kGroupList);
-  if (group >= 1 && group <= 16 &&
-      dialog_.RadioIndex(idc::kModeGroupPoll) == static_cast<int>(IecReadMode::GroupPoll)) {
-    for (size_t i = 0; i < description_.entries.size(); ++i) {
-      const auto slot = FindCatalogueSlot(description_.entries[i].name);
-      if (slot && description_.GroupCode(i) != 20 + group)
-        shown[static_cast<size_t>(*slot)] = 0;
-    }
-  }
-  for (const auto& b : ValueFieldBindings()) {
-    if (shown.Available(b.slot))
-      dialog_.SetColors(b.fieldId, std::nullopt, std::nullopt);
-    else
-      dialog_.SetColors(b.fieldId, std::nullopt, kBlack);
-  }
+  RefreshStatusColor();
+  for (const auto& b : ValueFieldBindings()) RefreshFieldColor(b.fieldId, b.slot);
 }
 
 }  // namespace tessvar

@@ -157,6 +157,10 @@ class CKrellonDlg : public PageOwner {
   void ShowPage(int x, int y, Dialog& page);
   void ReleaseClosedPages();
   void RefreshColor(int controlId);
+  void RefreshStatusColor();
+  void RefreshFieldColor(int fieldId, int slot);
+  // Whether a quantity is drawn as available: its mark, less the groups not interrogated.
+  bool SlotShown(int slot) const;
 
   WindowHost& host_;
   RepaintHost runHost_;
@@ -186,6 +190,9 @@ class CKrellonDlg : public PageOwner {
   std::unique_ptr<CRS485Dlg> serialPage_, closedSerialPage_;
   std::unique_ptr<IEC_Property> iecPage_, closedIecPage_;
   bool destroyed_ = false;
+  bool statusRefreshPosted_ = false;
+  // Closures posted to the host check this before they touch the window.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace tessvar

@@ -25,6 +25,7 @@ class MainWindowTest : public ::testing::Test {
     seams.makeSerialPort = [this]() -> std::unique_ptr<SerialPort> {
       return std::make_unique<MemorySerialPort>(clock, line);
     };
+    seams.makeTcpSocket = makeTcpSocket;
     dlg = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
     dlg->OnInitDialog();
     return *dlg;
@@ -48,6 +49,7 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::string> ports;
   std::vector<std::string> configured;
   std::shared_ptr<MemorySerialPort::Line> line = std::make_shared<MemorySerialPort::Line>();
+  std::function<std::unique_ptr<TcpSocket>()> makeTcpSocket;
   std::unique_ptr<CKrellonDlg> dlg;
 };
 

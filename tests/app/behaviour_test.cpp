@@ -1,4 +1,7 @@
 #include "app/file_page.h"
+#include "platform/posix/posix_tcp_socket.h"
+#include "platform/posix/tcp_listener.h"
+#include "platform/tcp_socket.h"
 #include "app/main_window_template.h"
 #include "tests/app/app_fixture.h"
 #include "ui/pages/rs485_page.h"
@@ -235,6 +238,35 @@ TEST_F(RunningWindowTest, DestroyingTheWindowStopsARunStillActive) {
   dlg->OnDestroy();
   EXPECT_FALSE(dlg->Run().m_running);
   EXPECT_FALSE(host.HasTimer(D(), 1));
+}
+
+TEST_F(MainWindowTest, StatusLineIsRedWhileTheConnectionIsAwaited) {
+  // A loopback port that was just free: nothing accepts there.
+  uint16_t closedPort = 0;
+  {
+    std::string error;
+    auto listener = TcpListener::Bind("127.0.0.1", 0, error);
+    ASSERT_NE(listener, nullptr) << error;
+    closedPort = listener->Port();
+  }
+  makeTcpSocket = [] { return MakePosixTcpSocket(); };
+  Open();
+  host.fileAnswers.push_back(SamplePath("tcp-two-channel.dat"));
+  D().UserClick(idc::kFileTab);
+  dlg->FilePage()->GetDialog().UserFocus(1113);
+  ASSERT_EQ(D().SelectedText(idc::kProtocolList), "MODBUS TCP/IP");
+  dlg->Settings().descriptionTcpPort = closedPort;
+  dlg->FillPortList();
+  ASSERT_TRUE(D().UserSelect(idc::kPortList, D().FindExact(idc::kPortList, std::to_string(closedPort))));
+
+  D().UserClick(idc::kStart);
+  ASSERT_TRUE(dlg->Run().m_linkTrouble) << D().Text(idc::kStatusLine);
+  host.RunPosted();
+  EXPECT_EQ(D().State(idc::kStatusLine).textColor, (Rgb{204, 0, 0}));
+  D().UserClick(idc::kStop);
+  host.RunPosted();
+  EXPECT_EQ(D().Text(idc::kStatusLine), "Ожидание");
+  EXPECT_EQ(D().State(idc::kStatusLine).textColor, (Rgb{0, 0, 0}));
 }
 
 }  // namespace
