@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# tessvar-cli against a running tessvar-sim on loopback TCP and on a pseudo-terminal (RTU),
+# with pinned registers: the printed data sets carry exactly the served values.
+set -u
+CLI="$1"; SIM="$2"; SAMPLES="$3"
+WORK=$(mktemp -d)
+SIM_PID=""
+cleanup() { [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null; wait 2>/dev/null; rm -rf "$WORK"; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Starts the simulator in the background and waits (at most 5 s) for its first stdout line.
+start_sim() {
+  "$SIM" "$@" >"$WORK/sim.out" 2>"$WORK/sim.err" &
+  SIM_PID=$!
+  for _ in $(seq 1 50); do
+    [ -s "$WORK/sim.out" ] && return 0
+    sleep 0.1
+  done
+  fail "simulator did not start: $(cat "$WORK/sim.err")"
+}
+stop_sim() { kill "$SIM_PID" 2>/dev/null; wait "$SIM_PID" 2>/dev/null; SIM_PID=""; }
+
+# --- MODBUS TCP: five data sets in codes, channel 1 voltage and channel 2 voltage pinned.
+cat >"$WORK/values.json" <<'JSON'
+{"0x00": 1500, "0x15": 50536, "0x2A": 7250, "0x2B": 3589}
+JSON
+start_sim --dat "$SAMPLES/tcp-two-channel.dat" --tcp 127.0.0.1:0 --values "$WORK/values.json"
+PORT=$(grep -o '127\.0\.0\.1:[0-9]*' "$WORK/sim.out" | head -1 | cut -d: -f2)
+[ -n "$PORT" ] || fail "no port in: $(cat "$WORK/sim.out")"
+timeout 30 "$CLI" --dat "$SAMPLES/tcp-two-channel.dat" --ip 127.0.0.1 --port "$PORT" \
+  --poll-ms 50 --codes --data-sets 5 --json --record "$WORK/rec" >"$WORK/tcp.out" 2>"$WORK/tcp.err"
+RC=$?
+stop_sim
+[ "$RC" = 0 ] || fail "tcp run exit $RC: $(cat "$WORK/tcp.err")"
+python3 - "$WORK/tcp.out" <<'PY' || fail "tcp output"
+import json, sys
+lines = open(sys.argv[1], encoding="utf-8").read().splitlines()
+assert len(lines) == 5, lines
+for l in lines:
+    d = json.loads(l)
+    assert d["values"]["Udc1"] == "1500", d["values"]["Udc1"]
+    assert d["values"]["Udc2"] == "-15000", d["values"]["Udc2"]
+    assert d["device_time"] == "14 : 05 : 07.25", d["device_time"]
+    assert d["status"] == "Запрос данных", d["status"]
+    assert d["failures"] == 0
+    assert len(d["values"]) == 34, len(d["values"])
+PY
+# The recording holds a header and one line per data set, in Windows-1251 with CR LF.
+python3 - "$WORK/rec.txt" <<'PY' || fail "recording"
+import sys
+data = open(sys.argv[1], "rb").read()
+lines = data.split(b"\r\n")
+assert lines[-1] == b"", "last line not ended"
+body = lines[3:-1]
+assert len(body) >= 5, len(body)
+assert lines[2].startswith("Время".encode("cp1251") + b"      \t"), lines[2][:20]
+for l in body:
+    cells = l.split(b"\t")
+    assert cells[0] == b"14:05:7,25", cells[0]
+    assert cells[1] == b"1500" + b" " * 16, cells[1]
+PY
+
+# --- MODBUS RTU over a pseudo-terminal.
+start_sim --dat "$SAMPLES/rtu-two-channel.dat" --pty --values "$WORK/values.json"
+PTY=$(head -1 "$WORK/sim.out")
+[ -e "$PTY" ] || fail "no pty: $PTY"
+timeout 40 "$CLI" --dat "$SAMPLES/rtu-two-channel.dat" --protocol "MODBUS RTU" --port "$PTY" \
+  --poll-ms 150 --codes --data-sets 2 --json >"$WORK/rtu.out" 2>"$WORK/rtu.err"
+RC=$?
+stop_sim
+[ "$RC" = 0 ] || fail "rtu run exit $RC: $(cat "$WORK/rtu.err")"
+python3 - "$WORK/rtu.out" <<'PY' || fail "rtu output"
+import json, sys
+lines = open(sys.argv[1], encoding="utf-8").read().splitlines()
+assert len(lines) == 2, lines
+for l in lines:
+    d = json.loads(l)
+    assert d["values"]["Udc1"] == "1500", d["values"]
+    assert len(d["values"]) == 35
+PY
+
+# --- A start that is refused exits 1.
+timeout 10 "$CLI" --dat "$SAMPLES/rtu-two-channel.dat" --protocol "MODBUS RTU" --port /nonexistent/tty \
+  --data-sets 1 >/dev/null 2>"$WORK/refused.err"
+RC=$?
+[ "$RC" = 1 ] || fail "refused start exit $RC"
+grep -q "Ошибка: Не могу открыть /nonexistent/tty" "$WORK/refused.err" || fail "refusal text: $(cat "$WORK/refused.err")"
+echo "cli end-to-end: ok"

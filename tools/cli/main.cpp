@@ -1,0 +1,104 @@
+// tessvar-cli: loads a description, sets the controls from the command line, presses
+// "Старт" and prints one line per presented data set until the count, the recording time
+// or a signal ends the run; then presses "Стоп".
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+#include <iostream>
+
+#include "app/file_page.h"
+#include "app/krellon_dlg.h"
+#include "platform/posix/posix_serial_port.h"
+#include "platform/posix/posix_tcp_socket.h"
+#include "platform/posix/real_clock.h"
+#include "platform/posix/serial_enumeration.h"
+#include "platform/settings_store.h"
+#include "tools/cli/cli_options.h"
+#include "tools/cli/console_host.h"
+#include "tools/cli/data_set_line.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+void OnSignal(int) { g_stop = 1; }
+
+// The command line never touches the user's stored port.
+class NoStore : public tessvar::SettingsStore {
+ public:
+  std::unique_ptr<tessvar::SettingsKey> OpenOrCreateKey(std::string_view) override { return nullptr; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tessvar;
+  CliOptions o;
+  CLI::App app{"tessvar-cli: the Tessvar window without a screen"};
+  app.add_option("--dat", o.dat, "device description file (.dat)")->required()->check(CLI::ExistingFile);
+  app.add_option("--protocol", o.protocol, "protocol list entry (prefix), e.g. \"MODBUS RTU\"");
+  app.add_option("--port", o.port, "serial port (ttyUSB0, /dev/pts/3) or TCP port number");
+  app.add_option("--ip", o.ip, "IPv4 address of a TCP device");
+  app.add_option("--address", o.address, "device address");
+  app.add_option("--poll-ms", o.pollMs, "poll period in milliseconds");
+  app.add_flag("--codes", o.codes, "show raw codes instead of physical units");
+  app.add_option("--time-base", o.timeBase, "GMT or Local")->check(CLI::IsMember({"GMT", "Local"}));
+  app.add_option("--record", o.record, "record into this file");
+  app.add_option("--record-time", o.recordTime, "stop after hh:mm:ss");
+  app.add_option("--data-sets", o.dataSets, "stop after this many data sets");
+  app.add_flag("--json", o.json, "one JSON object per data set");
+  CLI11_PARSE(app, argc, argv);
+
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+
+  RealClock clock;
+  ConsoleHost host(clock);
+  NoStore store;
+  KrellonSeams seams;
+  seams.enumerateSerialPorts = [] { return EnumerateSerialDevices(); };
+  seams.makeSerialPort = [] { return MakePosixSerialPort(); };
+  seams.makeTcpSocket = [] { return MakePosixTcpSocket(); };
+  seams.configureSerial = [](std::string_view) {};
+  CKrellonDlg window(host, clock, store, std::move(seams));
+  window.OnInitDialog();
+
+  Dialog& d = window.GetDialog();
+  d.UserClick(1107);  // the "Файл" tab
+  host.openAnswer = o.dat;
+  if (!window.FilePage() || !window.FilePage()->LoadDescriptionFile() ||
+      window.Description().entries.empty()) {
+    std::cerr << "tessvar-cli: " << o.dat << ": no usable description" << std::endl;
+    return 1;
+  }
+  if (window.FilePage()) d.UserFocus(1094);  // leaving the page closes it
+  host.RunPosted();
+  if (const auto error = ApplyOptions(o, window)) {
+    std::cerr << "tessvar-cli: " << *error << std::endl;
+    return 1;
+  }
+  if (o.record) host.saveAnswer = *o.record;
+
+  uint64_t printed = 0;
+  d.UserClick(1094);  // "Старт"
+  if (!window.Run().m_running) {
+    std::cerr << "tessvar-cli: the run did not start" << std::endl;
+    return 1;
+  }
+  CRunControl& run = window.RunControl();
+  bool enough = false;
+  const auto done = [&] {
+    while (!enough && printed < run.DataSetsPresented()) {
+      std::cout << DataSetLine(window, o.json) << std::endl;
+      ++printed;
+      enough = o.dataSets && printed >= *o.dataSets;
+    }
+    return enough || g_stop != 0 || !window.Run().m_running;
+  };
+  while (!done()) host.RunFor(1000, done);
+  if (d.IsEnabled(1095)) {
+    d.UserClick(1095);  // "Стоп"
+  } else {
+    run.OnStop();
+  }
+  return 0;
+}
