@@ -152,7 +152,7 @@ void ModbusSession::Handle(const ModbusRequest& req, uint64_t nowMs) {
   const bool broadcast = serial && req.unit == 0;
   if (serial && !broadcast && req.unit != options_.address) {
     ++stats_.ignored;
-    Log(Describe(req) + " -> ignored (not our address)");
+    if (log_) Log(Describe(req) + " -> ignored (not our address)");
     return;
   }
 
@@ -172,23 +172,27 @@ void ModbusSession::Handle(const ModbusRequest& req, uint64_t nowMs) {
 
   if (broadcast) {
     ++stats_.ignored;
-    Log(Describe(req) + " -> broadcast, no reply");
+    if (log_) Log(Describe(req) + " -> broadcast, no reply");
     return;
   }
 
   const FaultDecision d = faults_.Next();
   const bool exceptionReply = d.exception || (pdu.size() == 2 && (pdu[0] & 0x80));
-  std::string result = exceptionReply ? "exception " + std::to_string(d.exception ? d.exception : pdu[1]) : "ok";
-  if (d.Any()) result += " [" + d.Describe() + "]";
+  auto result = [&] {
+    std::string r = exceptionReply ? "exception " + std::to_string(d.exception ? d.exception : pdu[1]) : "ok";
+    if (d.Any()) r += " [" + d.Describe() + "]";
+    return r;
+  };
   if (d.noReply) {
-    Log(Describe(req) + " -> " + result);
+    if (log_) Log(Describe(req) + " -> " + result());
     return;
   }
-  std::vector<uint8_t> frame = ShapeReply(options_.framing, req.transaction, options_.framing == ModbusFraming::Tcp ? req.unit : options_.address,
-                                          std::move(pdu), d, noise_);
+  const std::string outcome = log_ ? result() : std::string();
+  const uint8_t unit = options_.framing == ModbusFraming::Tcp ? req.unit : options_.address;
+  std::vector<uint8_t> frame = ShapeReply(options_.framing, req.transaction, unit, std::move(pdu), d, noise_);
   ++stats_.replies;
   if (exceptionReply) ++stats_.exceptions;
-  Log(Describe(req) + " -> " + result + ", " + std::to_string(frame.size()) + " bytes");
+  if (log_) Log(Describe(req) + " -> " + outcome + ", " + std::to_string(frame.size()) + " bytes");
   pending_.push_back({nowMs + d.delayMs, std::move(frame)});
   ++repliesHere_;
   if (faults_.CloseAfter() && !serial && repliesHere_ >= faults_.CloseAfter()) {

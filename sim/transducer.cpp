@@ -53,7 +53,7 @@ Transducer::Transducer(Clock& clock, const DeviceDescription& description, Trans
       deviceClock_(clock),
       pinned_(std::move(options.pinned)) {}
 
-uint16_t Transducer::RegisterValue(uint16_t address, const RegisterSource& s) {
+uint16_t Transducer::RegisterValue(uint16_t address, const RegisterSource& s, uint64_t elapsedMs) {
   if (auto it = pinned_.find(address); it != pinned_.end()) return it->second;
   switch (s.kind) {
     case RegisterKind::Clock:
@@ -61,13 +61,13 @@ uint16_t Transducer::RegisterValue(uint16_t address, const RegisterSource& s) {
     case RegisterKind::Unnamed:
       return 0;
     case RegisterKind::Quantity: {
-      const double code = std::round(values_.Physical(s.slot) * s.divisor);
+      const double code = std::round(values_.PhysicalAt(s.slot, elapsedMs) * s.divisor);
       if (!(code > 0)) return 0;
       return code >= 65535 ? 65535 : static_cast<uint16_t>(code);
     }
     case RegisterKind::CounterHigh:
     case RegisterKind::CounterLow: {
-      const double code = std::floor(values_.Physical(s.slot) * s.divisor);
+      const double code = std::floor(values_.PhysicalAt(s.slot, elapsedMs) * s.divisor);
       const uint32_t counter =
           code > 0 ? static_cast<uint32_t>(std::fmod(code, 4294967296.0)) : 0;
       return s.kind == RegisterKind::CounterHigh ? static_cast<uint16_t>(counter >> 16)
@@ -80,6 +80,9 @@ uint16_t Transducer::RegisterValue(uint16_t address, const RegisterSource& s) {
 uint8_t Transducer::ReadRegisters(uint16_t start, uint16_t quantity, std::vector<uint16_t>& out) {
   out.clear();
   if (static_cast<uint32_t>(start) + quantity > 0x10000) return modbus_exception::kIllegalDataAddress;
+  // One moment for the whole request, as a device samples its measurements together.
+  const uint64_t elapsed = values_.ElapsedMs();
+  out.reserve(quantity);
   for (uint32_t a = start; a < static_cast<uint32_t>(start) + quantity; ++a) {
     const auto address = static_cast<uint16_t>(a);
     const RegisterSource* s = image_.Find(address);
@@ -91,7 +94,7 @@ uint8_t Transducer::ReadRegisters(uint16_t start, uint16_t quantity, std::vector
       out.clear();
       return modbus_exception::kIllegalDataAddress;
     }
-    out.push_back(RegisterValue(address, *s));
+    out.push_back(RegisterValue(address, *s, elapsed));
   }
   return 0;
 }

@@ -36,7 +36,8 @@ class Transducer {
   // registers is the weekday/month byte of the three-register clock write.
   uint8_t WriteRegisters(uint16_t start, uint16_t quantity, std::span<const uint8_t> data);
 
-  uint16_t RegisterValue(uint16_t address, const RegisterSource& source);
+  // The code a register holds at `elapsedMs` of running time (pinned values win).
+  uint16_t RegisterValue(uint16_t address, const RegisterSource& source, uint64_t elapsedMs);
   const RegisterImage& Image() const { return image_; }
   DeviceClock& ClockOfDevice() { return deviceClock_; }
   ValueModel& Values() { return values_; }

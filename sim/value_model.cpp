@@ -53,32 +53,43 @@ double ValueModel::Ripple(int slot, double tSec, double amplitude) const {
                             0.3 * std::sin(kTwoPi * tSec / 1.9 + 2 * ph));
 }
 
+ValueModel::ChannelState ValueModel::State(int base, double t) const {
+  auto& ways = cache_[base == 0 ? 0 : 1];
+  for (const CachedState& c : ways)
+    if (c.valid && c.t == t) return c.state;
+  CachedState& cache = ways[nextWay_[base == 0 ? 0 : 1]++ % ways.size()];
+  const ChannelNominals& n = nominals_[base == 0 ? 0 : 1];
+  ChannelState s;
+  s.udc = 0.98 * n.dcVoltage * Ripple(base + kUdc, t, 0.003);
+  s.idc = 0.6 * n.dcCurrent * Ripple(base + kIdc, t, 0.01);
+  s.uac = 0.99 * n.acVoltage * Ripple(base + kUac, t, 0.003);
+  s.iac = 0.55 * n.acCurrent * Ripple(base + kIac, t, 0.01);
+  s.pf = std::min(1.0, 0.97 * Ripple(base + kPf, t, 0.01));
+  cache = {true, t, s};
+  return s;
+}
+
 double ValueModel::Instant(int slot, double t) const {
   if (slot == kEta) return 95.0 * Ripple(kEta, t, 0.004);
   if (slot < 0 || slot >= 2 * kChannelSlots) return 0;
   const int base = slot >= kChannelSlots ? kChannelSlots : 0;
-  const ChannelNominals& n = nominals_[base == 0 ? 0 : 1];
-  const double udc = 0.98 * n.dcVoltage * Ripple(base + kUdc, t, 0.003);
-  const double idc = 0.6 * n.dcCurrent * Ripple(base + kIdc, t, 0.01);
-  const double uac = 0.99 * n.acVoltage * Ripple(base + kUac, t, 0.003);
-  const double iac = 0.55 * n.acCurrent * Ripple(base + kIac, t, 0.01);
-  const double pf = std::min(1.0, 0.97 * Ripple(base + kPf, t, 0.01));
-  const double ps = uac * iac;
-  const double p = ps * pf;
+  const ChannelState c = State(base, t);
+  const double ps = c.uac * c.iac;
+  const double p = ps * c.pf;
   switch (slot - base) {
-    case kUdc: return udc;
-    case kIdc: return idc;
-    case kPdc: return udc * idc;
-    case kUac: return uac;
-    case kIac: return iac;
+    case kUdc: return c.udc;
+    case kIdc: return c.idc;
+    case kPdc: return c.udc * c.idc;
+    case kUac: return c.uac;
+    case kIac: return c.iac;
     case kP: return p;
-    case kPq: return ps * std::sqrt(std::max(0.0, 1 - pf * pf));
+    case kPq: return ps * std::sqrt(std::max(0.0, 1 - c.pf * c.pf));
     case kPs: return ps;
-    case kPf: return pf;
+    case kPf: return c.pf;
     case kF: return 50.0 * Ripple(base + kF, t, 0.0004);
-    case kUacdc: return std::sqrt(udc * udc + uac * uac);
-    case kIacdc: return std::sqrt(idc * idc + iac * iac);
-    case kPacdc: return udc * idc + p;
+    case kUacdc: return std::sqrt(c.udc * c.udc + c.uac * c.uac);
+    case kIacdc: return std::sqrt(c.idc * c.idc + c.iac * c.iac);
+    case kPacdc: return c.udc * c.idc + p;
     default: return 0;
   }
 }

@@ -30,8 +30,16 @@ class ValueModel {
   double Physical(int slot);
   // The same at a given running time, for tests.
   double PhysicalAt(int slot, uint64_t elapsedMs);
+  // Running time since the model was made.
+  uint64_t ElapsedMs() const { return clock_.MonotonicMs() - startMs_; }
 
  private:
+  // The quantities every other value of a channel follows from, at one moment; the last few
+  // moments asked for are remembered per channel (a poll asks for many values at once).
+  struct ChannelState {
+    double udc = 0, idc = 0, uac = 0, iac = 0, pf = 0;
+  };
+  ChannelState State(int firstSlot, double tSec) const;
   double Instant(int slot, double tSec) const;
   double Ripple(int slot, double tSec, double amplitude) const;
   double Integral(int rateSlot, uint64_t elapsedMs);
@@ -47,6 +55,14 @@ class ValueModel {
     double sum = 0;  // in rate-unit · seconds
   };
   std::array<Accumulator, 45> acc_{};
+  struct CachedState {
+    bool valid = false;
+    double t = 0;
+    ChannelState state;
+  };
+  // A few moments per channel: a poll reads values now and counters at grid points.
+  mutable std::array<std::array<CachedState, 4>, 2> cache_{};
+  mutable std::array<uint32_t, 2> nextWay_{};
 };
 
 // Which quantity a counter slot integrates (the slot of the rate), or -1.

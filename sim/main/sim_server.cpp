@@ -61,6 +61,7 @@ void SimServer::Serve(Connection& c, bool readable, uint64_t now) {
       const long n = c.endpoint->ReadSome(buf);
       if (n > 0) {
         c.session->Receive(std::span<const uint8_t>(buf.data(), static_cast<size_t>(n)), now);
+        if (static_cast<size_t>(n) < buf.size()) break;  // drained: spare the extra read
         continue;
       }
       if (n < 0 && !c.serial) c.endpoint->Close();
