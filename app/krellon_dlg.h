@@ -106,10 +106,10 @@ class CKrellonDlg : public PageOwner {
   void ApplyProtocolState();
   void FillPortList();
   // The device-address rule: collect, cut the box's address for the protocol, show.
-  void ApplyDeviceAddressRule() override;
+  void ApplyDeviceAddressRule();
   // The cut alone: the address box is read, the address kept to what the selected protocol
   // carries and, where that is 8 bits, written back into the box.
-  void MaskDeviceAddressBox();
+  void MaskDeviceAddressBox() override;
   // The address box, its member and the spin position show `address`.
   void SetDeviceAddressBox(uint32_t address);
   ProtocolKind SelectedProtocol() const;

@@ -217,6 +217,15 @@ TEST_F(MainWindowTest, EnterCommitsTypedValuesAndNeverCloses) {
   EXPECT_EQ(D().Text(idc::kPollPeriod), "abc") << "the refused text stays for correction";
   EXPECT_EQ(dlg->Settings().pollPeriodMs, 500u);
 
+  // With a push button focused, Enter presses it instead.
+  int pressed = 0;
+  D().OnClick(idc::kClockSync, [&] { ++pressed; });
+  D().UserFocus(idc::kClockSync);
+  D().UserEnter();
+  EXPECT_EQ(pressed, 1);
+  EXPECT_EQ(host.messages.size(), 1u) << "no collect while a button takes Enter";
+
+  D().UserFocus(idc::kPollPeriod);
   D().UserType(idc::kPollPeriod, " 750 ");
   D().UserEnter();
   EXPECT_EQ(dlg->Settings().pollPeriodMs, 750u);

@@ -111,7 +111,7 @@ void IEC_Property::TakeOver() {
       owner_.UnregisterPage(PageKind::Iec, dialog_);
     }
   }
-  owner_.ApplyDeviceAddressRule();
+  owner_.MaskDeviceAddressBox();
 }
 
 }  // namespace tessvar

@@ -48,8 +48,8 @@ class PageOwner {
   virtual int SelectedProtocolIndex() const = 0;
   // Edit 1090 shows the poll period of the settings.
   virtual void ShowPollPeriod() = 0;
-  // The device-address rule: the address box is read again and cut for the protocol.
-  virtual void ApplyDeviceAddressRule() = 0;
+  // The address box is read again and the address cut for the selected protocol.
+  virtual void MaskDeviceAddressBox() = 0;
 };
 
 }  // namespace tessvar
