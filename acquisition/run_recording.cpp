@@ -22,7 +22,7 @@ void CRunControl::Impl::ChooseRecordFile() {
 }
 
 bool CRunControl::Impl::StartRecordPeriod(bool userStart) {
-  SetField(run_ids::kRemainingTime, ctx.recordingTime);
+  if (userStart) SetField(run_ids::kRemainingTime, ctx.recordingTime);
   const auto seconds = ParseRecordingTime(ctx.recordingTime);
   if (!seconds) return false;
   // The period runs from the user's start; automatic restarts keep its end.

@@ -1,6 +1,7 @@
 // End-to-end runs of the main window against the simulated transducer on the virtual clock.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -429,6 +430,8 @@ TEST(RunControlTest, RecordingTimeStopsAtTheDeadlineDespiteRestarts) {
   const uint64_t start = rig.clock.MonotonicMs();
   rig.Click(1094);
   EXPECT_EQ(rig.Text(1093), "00:00:15");
+  rig.Run(2200);  // the record timer last ran 2.0 s after the period began
+  EXPECT_EQ(rig.Text(1093), "00 : 00 : 13");
   rig.host.RunFor(60000, [&] { return !rig.State().m_running; });
   EXPECT_FALSE(rig.State().m_running);
   EXPECT_EQ(rig.Text(1093), "00 : 00 : 00");
@@ -436,6 +439,26 @@ TEST(RunControlTest, RecordingTimeStopsAtTheDeadlineDespiteRestarts) {
   const uint64_t took = rig.clock.MonotonicMs() - start;
   EXPECT_GE(took, 15000u);
   EXPECT_LE(took, 15600u);
+}
+
+TEST(RunControlTest, ValuesAndRecordingIgnoreACommaDecimalLocale) {
+  const char* previous = std::setlocale(LC_ALL, nullptr);
+  const std::string saved = previous ? previous : "C";
+  if (!std::setlocale(LC_ALL, "ru_RU.UTF-8")) GTEST_SKIP() << "ru_RU.UTF-8 is not installed";
+  TempDir dir;
+  {
+    WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu, PinnedRtuRegisters());
+    rig.window->GetDialog().UserClick(1097);
+    rig.host.fileAnswers.push_back((dir.path / "ru.txt").string());
+    rig.Click(1094);
+    ASSERT_TRUE(rig.RunDataSets(1));
+    rig.Click(1095);
+    for (const auto& g : kGolden) EXPECT_EQ(rig.Text(FieldOf(g.name)), g.physical) << g.name;
+    EXPECT_EQ(rig.Text(1096), "14 : 05 : 07.25");
+  }
+  std::setlocale(LC_ALL, saved.c_str());
+  const std::string file = ReadFile(dir.path / "ru.txt");
+  EXPECT_NE(file.find("14:05:7,25\t0,615"), std::string::npos);
 }
 
 TEST(RunControlTest, MalformedRecordingTimeAbortsTheStart) {
