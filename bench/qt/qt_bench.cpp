@@ -1,0 +1,206 @@
+// Figures of the window program: time from process start to the first paint of the main
+// window, and after a run polling the simulator, resident memory and CPU time.
+//   tessvar_qt_bench startup
+//   tessvar_qt_bench run SECONDS POLL_MS SIMULATOR SAMPLE.dat
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/control_ids.h"
+#include "app/file_page.h"
+#include "app/krellon_dlg.h"
+#include "platform/posix/file_settings_store.h"
+#include "platform/posix/posix_serial_port.h"
+#include "platform/posix/posix_tcp_socket.h"
+#include "platform/posix/real_clock.h"
+#include "qt/qt_clock.h"
+#include "qt/qt_window_host.h"
+#include "tools/make_samples/sample_set.h"
+
+using namespace tessvar;
+
+namespace {
+
+// Milliseconds the process has existed, from the kernel's start stamp (10 ms resolution).
+double ProcessAgeMs() {
+  std::ifstream stat("/proc/self/stat");
+  std::string all((std::istreambuf_iterator<char>(stat)), {});
+  const auto close = all.rfind(')');
+  std::istringstream rest(all.substr(close + 2));
+  std::string field;
+  for (int i = 3; i < 22 && rest >> field; ++i) {
+  }
+  unsigned long long start = 0;
+  rest >> start;
+  double uptime = 0;
+  std::ifstream("/proc/uptime") >> uptime;
+  return uptime * 1000.0 - static_cast<double>(start) * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+long StatusKb(const char* key) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind(key, 0) == 0) return std::stol(line.substr(std::string(key).size()));
+  return -1;
+}
+
+class FirstPaint : public QObject {
+ public:
+  std::function<void()> onPaint;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint && onPaint) {
+      auto f = std::move(onPaint);
+      onPaint = nullptr;
+      QTimer::singleShot(0, f);
+    }
+    return false;
+  }
+};
+
+struct Window {
+  RealClock real;
+  qt::QtWindowHost host;
+  qt::QtClock clock{real, host};
+  QTemporaryDir home;
+  FileSettingsStore store{home.filePath(QStringLiteral("settings")).toStdString()};
+  std::unique_ptr<CKrellonDlg> dlg;
+  qt::DialogView* view = nullptr;
+
+  Window() {
+    KrellonSeams seams;
+    seams.enumerateSerialPorts = [] { return std::vector<std::string>{}; };
+    seams.makeSerialPort = [] { return MakePosixSerialPort(); };
+    seams.makeTcpSocket = [] { return MakePosixTcpSocket(); };
+    seams.configureSerial = [](std::string_view) {};
+    dlg = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
+    dlg->OnInitDialog();
+    view = &host.AttachMain(dlg->GetDialog());
+  }
+  ~Window() { dlg->OnDestroy(); }
+};
+
+int Startup() {
+  const double atMain = ProcessAgeMs();
+  QElapsedTimer sinceMain;
+  sinceMain.start();
+  Window w;
+  FirstPaint probe;
+  probe.onPaint = [&] {
+    std::printf("first paint: %.1f ms after main(), %.0f ms after exec (process start to main: %.0f ms)\n",
+                static_cast<double>(sinceMain.nsecsElapsed()) / 1e6, ProcessAgeMs(), atMain);
+    QApplication::exit(0);
+  };
+  w.view->installEventFilter(&probe);
+  w.view->show();
+  QTimer::singleShot(20000, [] { QApplication::exit(1); });
+  return QApplication::exec();
+}
+
+// A message box in the middle of a long run is reported and dismissed.
+void DismissMessageBoxes() {
+  auto* t = new QTimer(qApp);
+  QObject::connect(t, &QTimer::timeout, [] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      std::printf("message box: %s\n", box->text().toStdString().c_str());
+      box->accept();
+    }
+  });
+  t->start(200);
+}
+
+int Run(int seconds, int pollMs, const QString& sim, const QString& sample) {
+  DismissMessageBoxes();
+  QProcess server;
+  server.start(sim, {QStringLiteral("--dat"), sample, QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")});
+  if (!server.waitForStarted(5000)) return 2;
+  QString out;
+  for (int i = 0; i < 50 && !out.contains(QLatin1Char('\n')); ++i) {
+    server.waitForReadyRead(100);
+    out += QString::fromUtf8(server.readAllStandardOutput());
+  }
+  const auto m = QRegularExpression(QStringLiteral("listening 127\\.0\\.0\\.1:(\\d+)")).match(out);
+  if (!m.hasMatch()) return 3;
+  const uint16_t port = static_cast<uint16_t>(m.captured(1).toUInt());
+
+  Window w;
+  w.view->show();
+  samples::DescriptionSpec spec;
+  for (auto& s : samples::SampleSet())
+    if (s.fileName == "tcp-two-channel.dat") spec = s.spec;
+  if (!spec.network) return 4;
+  spec.network->port = port;
+  const auto bytes = samples::WriteDescription(spec);
+  const QString path = w.home.filePath(QStringLiteral("tcp.dat"));
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly)) return 5;
+  f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
+  f.close();
+
+  Dialog& d = w.dlg->GetDialog();
+  d.UserClick(idc::kFileTab);
+  w.host.PresetOpenAnswer(path.toStdString());
+  if (!w.dlg->FilePage() || !w.dlg->FilePage()->LoadDescriptionFile()) return 6;
+  d.UserFocus(idc::kPollPeriod);
+  d.UserType(idc::kPollPeriod, std::to_string(pollMs));
+  d.UserEnter();
+  d.UserSelect(idc::kPortList, d.FindExact(idc::kPortList, std::to_string(port)));
+
+  long updates = 0;
+  struct Counter : DialogObserver {
+    long* n;
+    void ControlChanged(int id) override {
+      if (id == idc::kConverterTime) ++*n;
+    }
+  } counter;
+  counter.n = &updates;
+  d.AddObserver(&counter);
+  d.UserClick(idc::kStart);
+  QTimer::singleShot(seconds * 1000, [] { QApplication::exit(0); });
+  QApplication::exec();
+  const bool running = w.dlg->Run().m_running;
+  d.UserClick(idc::kStop);
+  d.RemoveObserver(&counter);
+
+  rusage ru{};
+  getrusage(RUSAGE_SELF, &ru);
+  const double user = static_cast<double>(ru.ru_utime.tv_sec) + ru.ru_utime.tv_usec / 1e6;
+  const double sys = static_cast<double>(ru.ru_stime.tv_sec) + ru.ru_stime.tv_usec / 1e6;
+  std::printf("run: %d s polling every %d ms, still running at the end: %s\n", seconds, pollMs,
+              running ? "yes" : "no");
+  std::printf("converter-time updates shown: %ld, failures counted: %s\n", updates,
+              d.Text(idc::kFailureCount).c_str());
+  std::printf("resident memory: %ld kB (peak %ld kB)\n", StatusKb("VmRSS:"), StatusKb("VmHWM:"));
+  std::printf("CPU time: user %.2f s, system %.2f s (%.1f %% of one core)\n", user, sys,
+              100.0 * (user + sys) / seconds);
+  server.terminate();
+  if (!server.waitForFinished(3000)) server.kill();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  const QStringList a = QApplication::arguments();
+  if (a.size() >= 2 && a[1] == QLatin1String("startup")) return Startup();
+  if (a.size() >= 6 && a[1] == QLatin1String("run"))
+    return Run(a[2].toInt(), a[3].toInt(), a[4], a[5]);
+  std::fprintf(stderr, "usage: tessvar_qt_bench startup | run SECONDS POLL_MS SIMULATOR SAMPLE.dat\n");
+  return 1;
+}
