@@ -145,8 +145,9 @@ Document Parse(const std::string& text) {
   while (std::getline(in, physical)) {
     if (!physical.empty() && physical.back() == '\r') physical.pop_back();
     // A trailing backslash continues a long hex line on the next one.
-    if (!physical.empty() && physical.back() == '\\' && physical.find('=') != std::string::npos &&
-        physical.find("hex") != std::string::npos) {
+    const bool hexValue =
+        physical.find('=') != std::string::npos && physical.find("hex") != std::string::npos;
+    if (!physical.empty() && physical.back() == '\\' && (hexValue || !line.empty())) {
       physical.pop_back();
       line += physical;
       continue;
@@ -207,7 +208,16 @@ std::string Format(const Document& doc) {
         out += "dword:";
         for (int shift = 28; shift >= 0; shift -= 4) out.push_back(kHex[(x >> shift) & 15]);
       } else {
-        out += "hex(" + std::to_string(static_cast<uint32_t>(v.type)) + "):";
+        out += "hex(";
+        const auto type = static_cast<uint32_t>(v.type);
+        bool digits = false;
+        for (int shift = 28; shift >= 0; shift -= 4) {
+          const uint32_t nibble = (type >> shift) & 15;
+          if (nibble == 0 && !digits && shift > 0) continue;
+          digits = true;
+          out.push_back(kHex[nibble]);
+        }
+        out += "):";
         for (size_t i = 0; i < v.data.size(); ++i) {
           if (i) out.push_back(',');
           out.push_back(kHex[v.data[i] >> 4]);

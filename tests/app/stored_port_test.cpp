@@ -149,9 +149,32 @@ TEST_F(FileStoreTest, CorruptOversizeOrMistypedValuesAreReplacedNeverTrusted) {
 }
 
 TEST_F(FileStoreTest, LongHexLinesMayContinueOnTheNextLine) {
-  WriteFile("[Software\\Dorvaint]\n\"COM port\"=hex(1):43,4f,\\\n  4d,37,00\n");
+  WriteFile("[Software\\Dorvaint]\n\"COM port\"=hex(1):43,\\\n  4f,\\\n  4d,37,00\n");
   FileSettingsStore store(FilePath());
   EXPECT_EQ(ReadStoredPort(store, "НЕТ"), "COM7");
+}
+
+TEST_F(FileStoreTest, EveryValueSurvivesARewriteByteForByte) {
+  const std::vector<uint8_t> multi{'a', 0, 'b', 0, 0};
+  const std::vector<uint8_t> odd{0x00, 0xff, 0x5c, 0x22};
+  {
+    FileSettingsStore store(FilePath());
+    auto key = store.OpenOrCreateKey("Software\\Dorvaint");
+    ASSERT_NE(key, nullptr);
+    ASSERT_TRUE(key->SetValue("multi", StoreValueType::MultiString, multi));
+    ASSERT_TRUE(key->SetValue("odd \"name\"", static_cast<StoreValueType>(11), odd));
+    ASSERT_TRUE(key->SetValue("n", StoreValueType::Dword, std::vector<uint8_t>{1, 2, 3, 4}));
+  }
+  FileSettingsStore again(FilePath());
+  auto key = again.OpenOrCreateKey("Software\\Dorvaint");
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->Query("multi", 10).data, multi);
+  const StoreRead r = key->Query("ODD \"NAME\"", 10);  // names ignore letter case
+  EXPECT_EQ(r.type, static_cast<StoreValueType>(11));
+  EXPECT_EQ(r.data, odd);
+  EXPECT_EQ(key->Query("n", 4).data, (std::vector<uint8_t>{1, 2, 3, 4}));
+  EXPECT_EQ(key->Query("multi", 4).status, StoreStatus::MoreData);
+  EXPECT_EQ(key->Query("none", 4).status, StoreStatus::NotFound);
 }
 
 TEST_F(FileStoreTest, UnwritableStoreLeavesThePortTextAlone) {
