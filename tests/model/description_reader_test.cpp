@@ -456,3 +456,59 @@ TEST(DescriptionRules, TitleAndMarks) {
 
 }  // namespace
 }  // namespace tessvar
+
+namespace tessvar {
+namespace {
+
+// Where a file that ends after the device variant stops, and what it still gives.
+TEST(DescriptionReader, QuietEnds) {
+  DescriptionSpec s = TwoQuantities();
+  s.ratedValues = {samples::EncodeRatedValue(75, 4, 0), samples::EncodeRatedValue(5, 4, 1)};
+  s.network = samples::NetworkSpec{0x7F000001, 1502, "IPconf:"};
+  const auto full = samples::WriteDescription(s);
+  const size_t tail = 1 + 4 + 1 + 2 + 2 + 10 + 8 + 18 + 8 + 3 + 1 + 16 + 2 + 8 + 4 + 12 + 2;
+  const size_t base = full.size() - tail;  // offset of the protocol code
+  struct Case {
+    size_t cut;  // bytes kept after the device variant
+    ReadSection section;
+    size_t groupCodes;
+    size_t actions;
+    bool protocolStep;
+    bool nominals;
+    bool network;
+  } cases[] = {
+      {0, ReadSection::ProtocolCode, 0, 0, false, false, false},
+      {3, ReadSection::IecSizes, 0, 0, false, false, false},
+      {5, ReadSection::AddressHigh, 0, 0, false, false, false},
+      {7, ReadSection::GroupCodes, 0, 0, false, false, false},
+      {9, ReadSection::GroupCodes, 1, 0, false, false, false},
+      {15, ReadSection::RatedValues, 2, 0, true, false, false},
+      {24, ReadSection::RatedValues, 2, 1, true, true, false},
+      {40, ReadSection::NetworkProtocol, 2, 2, true, true, false},
+      {70, ReadSection::NetworkMarker, 2, 2, true, true, false},
+      {75, ReadSection::NetworkMarker, 2, 2, true, true, false},  // cut in the last 2 reserved
+      {84, ReadSection::IpAddress, 2, 2, true, true, false},
+      {90, ReadSection::TcpPort, 2, 2, true, true, true},
+      {tail - 1, ReadSection::TcpPort, 2, 2, true, true, true},
+  };
+  for (const auto& c : cases) {
+    const std::vector<uint8_t> part(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(base + c.cut));
+    const auto r = Load(part);
+    ASSERT_FALSE(r.error) << c.cut;
+    ASSERT_TRUE(r.quietEnd) << c.cut;
+    EXPECT_EQ(r.quietEnd->section, c.section) << c.cut;
+    EXPECT_EQ(r.description.groupCodes.size(), c.groupCodes) << c.cut;
+    EXPECT_EQ(r.ratedActions.size(), c.actions) << c.cut;
+    EXPECT_EQ(r.protocolStep, c.protocolStep) << c.cut;
+    EXPECT_EQ(r.nominals.has_value(), c.nominals) << c.cut;
+    EXPECT_EQ(r.network.has_value(), c.network) << c.cut;
+    EXPECT_EQ(r.addressToBox, c.cut >= 6) << c.cut;
+    if (r.network) {
+      EXPECT_EQ(r.network->ipAddress, 0x7F000001u);
+      EXPECT_FALSE(r.network->tcpPortGiven);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessvar
