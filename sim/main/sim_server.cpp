@@ -12,15 +12,19 @@ SimServer::SimServer(ServerConfig config, Clock& clock, Transducer& transducer, 
       transducer_(transducer),
       faults_(faults),
       stats_(stats),
-      log_(std::move(log)) {}
+      log_(std::move(log)) {
+  factory_ = [this](Transport t) -> std::unique_ptr<StreamSession> {
+    ModbusSessionOptions o;
+    o.framing = t == Transport::Tcp ? ModbusFraming::Tcp : config_.serialFraming;
+    o.address = config_.address;
+    o.baud = config_.baud;
+    return std::make_unique<ModbusSession>(o, transducer_, faults_, stats_, log_);
+  };
+}
 
 SimServer::~SimServer() = default;
 
 bool SimServer::Open(std::string& error) {
-  ModbusSessionOptions serialOptions;
-  serialOptions.framing = config_.serialFraming;
-  serialOptions.address = config_.address;
-  serialOptions.baud = config_.baud;
   if (config_.tcp) {
     std::string host;
     uint16_t port = 0;
@@ -35,7 +39,7 @@ bool SimServer::Open(std::string& error) {
     pty_ = PseudoTerminal::Open(config_.linkPath, error);
     if (!pty_) return false;
     Connection c{&pty_->Master(), nullptr, nullptr, true};
-    c.session = std::make_unique<ModbusSession>(serialOptions, transducer_, faults_, stats_, log_);
+    c.session = factory_(Transport::Serial);
     connections_.push_back(std::move(c));
   }
   if (!config_.serialDevice.empty()) {
@@ -43,7 +47,7 @@ bool SimServer::Open(std::string& error) {
                                config_.stopBits, error);
     if (!serial_) return false;
     Connection c{serial_.get(), nullptr, nullptr, true};
-    c.session = std::make_unique<ModbusSession>(serialOptions, transducer_, faults_, stats_, log_);
+    c.session = factory_(Transport::Serial);
     connections_.push_back(std::move(c));
   }
   if (!listener_ && connections_.empty()) {
@@ -107,10 +111,7 @@ void SimServer::Run(const std::atomic<bool>& stop, int maxWaitMs) {
           Connection c;
           c.owned = std::make_unique<StreamEndpoint>(std::move(*accepted));
           c.endpoint = c.owned.get();
-          ModbusSessionOptions o;
-          o.framing = ModbusFraming::Tcp;
-          o.address = config_.address;
-          c.session = std::make_unique<ModbusSession>(o, transducer_, faults_, stats_, log_);
+          c.session = factory_(Transport::Tcp);
           connections_.push_back(std::move(c));
           ready.push_back(false);
         }

@@ -3,6 +3,7 @@
 // session per connection), a pseudo-terminal and/or a serial device (one RTU or ASCII
 // session each). Single-threaded; Run returns when the stop flag is set.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,10 +34,19 @@ struct ServerConfig {
 
 class SimServer {
  public:
+  // Which kind of stream a new session will talk over.
+  enum class Transport : uint8_t { Tcp, Serial };
+  // Makes the protocol session for a new stream. The default speaks MODBUS (TCP framing on
+  // connections, the configured serial framing on lines); another protocol (IEC 60870-5)
+  // plugs in here.
+  using SessionFactory = std::function<std::unique_ptr<StreamSession>(Transport)>;
+
   SimServer(ServerConfig config, Clock& clock, Transducer& transducer, FaultInjector& faults,
             SimStats& stats, LogSink log = {});
   ~SimServer();
 
+  // Must be called before Open.
+  void SetSessionFactory(SessionFactory factory) { factory_ = std::move(factory); }
   // Binds the listener and opens the serial lines; false with an error text.
   bool Open(std::string& error);
   uint16_t TcpPort() const { return listener_ ? listener_->Port() : 0; }
@@ -65,6 +75,7 @@ class SimServer {
   std::unique_ptr<PseudoTerminal> pty_;
   std::unique_ptr<StreamEndpoint> serial_;
   std::vector<Connection> connections_;
+  SessionFactory factory_;
 };
 
 }  // namespace tessvar::sim

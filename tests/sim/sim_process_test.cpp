@@ -4,16 +4,22 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
+#include <termios.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "link/link_result.h"
+#include "link/modbus_frames.h"
 
 namespace {
 
@@ -191,6 +197,47 @@ TEST(SimProcess, FaultFlagsAreCountedInTheSummary) {
   EXPECT_NE(out.find("Illegal data address"), std::string::npos) << out;
   EXPECT_EQ(sim.Stop(), 0);
   EXPECT_NE(sim.Stderr().find("exception 1"), std::string::npos) << sim.Stderr();
+}
+
+TEST(SimProcess, ServesASerialDeviceInAsciiMode) {
+  // A pseudo-terminal stands in for the RS-485 adapter; this test is the master on its far side.
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+  termios t{};
+  ::tcgetattr(slave, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(slave, TCSANOW, &t);
+  const std::string values = WriteValues({{0, 0x1234}, {1, 0xABCD}});
+  SimProcess sim({"--dat", Sample("rtu-two-channel.dat"), "--serial", name, "--mode", "ascii", "--address", "7",
+                  "--values", values, "--verbose"});
+  const uint8_t quantity[] = {0, 2};
+  std::vector<uint8_t> reply;
+  std::vector<uint8_t> got;
+  // The simulator may still be starting: ask again until it answers, at most 50 times.
+  for (int attempt = 0; attempt < 50 && got.empty(); ++attempt) {
+    const auto request = tessvar::BuildAsciiRequest(7, 4, 0, quantity);
+    ASSERT_EQ(::write(master, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    for (int i = 0; i < 20; ++i) {
+      pollfd p{master, POLLIN, 0};
+      if (::poll(&p, 1, 10) <= 0) {
+        if (!got.empty()) break;
+        continue;
+      }
+      uint8_t buf[256];
+      const ssize_t n = ::read(master, buf, sizeof buf);
+      if (n > 0) got.insert(got.end(), buf, buf + n);
+    }
+  }
+  // A request repeated while the simulator started may have two answers: take the first.
+  if (auto lf = std::find(got.begin(), got.end(), '\n'); lf != got.end()) got.erase(lf + 1, got.end());
+  ASSERT_EQ(tessvar::ParseAsciiReply(got, reply, {4, 2}), tessvar::LinkResult::kGood);
+  EXPECT_EQ(reply, (std::vector<uint8_t>{7, 4, 0x12, 0x34, 0xAB, 0xCD}));
+  EXPECT_EQ(sim.Stop(), 0);
+  EXPECT_NE(sim.Stderr().find("ascii unit=7 fn=4"), std::string::npos) << sim.Stderr();
+  ::close(master);
+  ::close(slave);
+  ::unlink(values.c_str());
 }
 
 TEST(SimProcess, RefusesBadArguments) {
