@@ -16,10 +16,7 @@
 namespace tessvar::sim {
 namespace {
 
-std::string Sample(const char* name) {
-  const char* dir = std::getenv("TESSVAR_SOURCE_DIR");
-  return std::string(dir ? dir : ".") + "/samples/" + name;
-}
+std::string Sample(const char* name) { return std::string(TESSVAR_SIM_SAMPLES) + "/" + name; }
 
 // The simulator on its own thread, every register of the description pinned to a value
 // derived from its address so the expected bytes are known.

@@ -23,12 +23,8 @@
 
 namespace {
 
-std::string Env(const char* name, const char* fallback) {
-  const char* v = std::getenv(name);
-  return v ? v : fallback;
-}
-std::string SimBinary() { return Env("TESSVAR_BINARY_DIR", ".") + "/sim/main/tessvar-sim"; }
-std::string Sample(const char* name) { return Env("TESSVAR_SOURCE_DIR", ".") + "/samples/" + name; }
+std::string SimBinary() { return TESSVAR_SIM_PROGRAM; }
+std::string Sample(const char* name) { return std::string(TESSVAR_SIM_SAMPLES) + "/" + name; }
 
 std::string TempPath(const std::string& stem) {
   return ::testing::TempDir() + stem + "-" + std::to_string(::getpid());
@@ -250,7 +246,7 @@ TEST(SimProcess, RefusesBadArguments) {
       {{"--dat", Sample("tcp-two-channel.dat"), "--tcp", "127.0.0.1:0", "--fault", "bogus"}, 2, "unknown fault"},
       {{"--dat", Sample("tcp-two-channel.dat"), "--tcp", "localhost:0"}, 1, "not an IPv4 address"},
       {{"--dat", Sample("tcp-two-channel.dat"), "--link", "/tmp/x"}, 2, "--link needs --pty"},
-      {{"--dat", Env("TESSVAR_SOURCE_DIR", ".") + "/README.md", "--tcp", "127.0.0.1:0"}, 1, "README.md"},
+      {{"--dat", Sample("../README.md"), "--tcp", "127.0.0.1:0"}, 1, "README.md"},
   };
   for (const auto& c : cases) {
     SimProcess sim(c.args);
