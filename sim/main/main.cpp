@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
   app.add_option("--serial", serialDevice, "serve on a serial device (RS-485 adapter)");
   app.add_option("--mode", mode, "serial framing: rtu or ascii (default from the description)")
       ->check(CLI::IsMember({"rtu", "ascii"}));
-  app.add_option("--address", address, "device address (default from the description)")->check(CLI::Range(1, 247));
+  app.add_option("--address", address, "device address (default from the description)")->check(CLI::Range(1, 255));
   app.add_option("--baud", baud, "baud rate for the RTU silence and a real device (default from the description)");
   app.add_option("--seed", seed, "seed of the value model and the fault rates");
   app.add_option("--values", valuesPath, "JSON object address -> register value to pin")->check(CLI::ExistingFile);
