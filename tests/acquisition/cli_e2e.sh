@@ -80,6 +80,26 @@ for l in lines:
     assert len(d["values"]) == 35
 PY
 
+# --- MODBUS ASCII over a pseudo-terminal (7 data bits, device address 2).
+cat >"$WORK/ascii.json" <<'JSON'
+{"0x10": 1234, "0x17": 4321}
+JSON
+start_sim --dat "$SAMPLES/ascii-dc.dat" --pty --mode ascii --values "$WORK/ascii.json"
+PTY=$(head -1 "$WORK/sim.out")
+timeout 40 "$CLI" --dat "$SAMPLES/ascii-dc.dat" --port "$PTY" --poll-ms 200 --codes --data-sets 2 \
+  --json >"$WORK/ascii.out" 2>"$WORK/ascii.err"
+RC=$?
+stop_sim
+[ "$RC" = 0 ] || fail "ascii run exit $RC: $(cat "$WORK/ascii.err")"
+python3 - "$WORK/ascii.out" <<'PY' || fail "ascii output"
+import json, sys
+lines = open(sys.argv[1], encoding="utf-8").read().splitlines()
+assert len(lines) == 2, lines
+for l in lines:
+    d = json.loads(l)
+    assert d["values"]["Udc1"] == "1234" and d["values"]["Udc2"] == "4321", d["values"]
+PY
+
 # --- A start that is refused exits 1.
 timeout 10 "$CLI" --dat "$SAMPLES/rtu-two-channel.dat" --protocol "MODBUS RTU" --port /nonexistent/tty \
   --data-sets 1 >/dev/null 2>"$WORK/refused.err"
