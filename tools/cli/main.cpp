@@ -95,10 +95,10 @@ int main(int argc, char** argv) {
     return enough || g_stop != 0 || !window.Run().m_running;
   };
   while (!done()) host.RunFor(1000, done);
-  if (d.IsEnabled(1095)) {
-    d.UserClick(1095);  // "Стоп"
-  } else {
-    run.OnStop();
+  // The recording time may have stopped the run already; otherwise press "Стоп" so the
+  // recording file is closed cleanly.
+  if (window.Run().m_running) {
+    if (!d.UserClick(1095)) run.OnStop();
   }
   return 0;
 }
