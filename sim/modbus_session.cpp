@@ -161,7 +161,7 @@ void ModbusSession::Handle(const ModbusRequest& req, uint64_t nowMs) {
     pdu = BuildExceptionPdu(req.function, req.exception);
   } else if (req.function == modbus_function::kReadInput || req.function == modbus_function::kReadHolding) {
     std::vector<uint16_t> values;
-    const uint8_t ex = transducer_.ReadRegisters(req.start, req.quantity, values);
+    const uint8_t ex = transducer_.ReadRegisters(req.start, req.quantity, values, nowMs);
     pdu = ex ? BuildExceptionPdu(req.function, ex) : BuildReadRegistersPdu(req.function, values);
   } else if (req.function == modbus_function::kWriteMultiple) {
     const uint8_t ex = transducer_.WriteRegisters(req.start, req.quantity, req.data);

@@ -77,11 +77,12 @@ uint16_t Transducer::RegisterValue(uint16_t address, const RegisterSource& s, ui
   return 0;
 }
 
-uint8_t Transducer::ReadRegisters(uint16_t start, uint16_t quantity, std::vector<uint16_t>& out) {
+uint8_t Transducer::ReadRegisters(uint16_t start, uint16_t quantity, std::vector<uint16_t>& out,
+                                  std::optional<uint64_t> nowMs) {
   out.clear();
   if (static_cast<uint32_t>(start) + quantity > 0x10000) return modbus_exception::kIllegalDataAddress;
   // One moment for the whole request, as a device samples its measurements together.
-  const uint64_t elapsed = values_.ElapsedMs();
+  const uint64_t elapsed = nowMs ? values_.ElapsedAt(*nowMs) : values_.ElapsedMs();
   out.reserve(quantity);
   for (uint32_t a = start; a < static_cast<uint32_t>(start) + quantity; ++a) {
     const auto address = static_cast<uint16_t>(a);

@@ -4,6 +4,7 @@
 // register writes; it knows nothing about framing.
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -29,8 +30,10 @@ class Transducer {
   Transducer(Clock& clock, const DeviceDescription& description, TransducerOptions options);
 
   // Fills `out` with `quantity` registers from `start`; returns 0 or a MODBUS exception code
-  // (2 when any register of the range is not in the map).
-  uint8_t ReadRegisters(uint16_t start, uint16_t quantity, std::vector<uint16_t>& out);
+  // (2 when any register of the range is not in the map). `nowMs` is the clock's monotonic
+  // time when the caller has just read it.
+  uint8_t ReadRegisters(uint16_t start, uint16_t quantity, std::vector<uint16_t>& out,
+                        std::optional<uint64_t> nowMs = std::nullopt);
   // A register write. Only the clock registers are writable: the write must start at the
   // milliseconds register. `data` holds the value bytes as sent; one trailing byte beyond the
   // registers is the weekday/month byte of the three-register clock write.

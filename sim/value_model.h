@@ -31,7 +31,8 @@ class ValueModel {
   // The same at a given running time, for tests.
   double PhysicalAt(int slot, uint64_t elapsedMs);
   // Running time since the model was made.
-  uint64_t ElapsedMs() const { return clock_.MonotonicMs() - startMs_; }
+  uint64_t ElapsedMs() const { return ElapsedAt(clock_.MonotonicMs()); }
+  uint64_t ElapsedAt(uint64_t monotonicMs) const { return monotonicMs > startMs_ ? monotonicMs - startMs_ : 0; }
 
  private:
   // The quantities every other value of a channel follows from, at one moment; the last few

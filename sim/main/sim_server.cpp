@@ -85,8 +85,10 @@ void SimServer::Serve(Connection& c, bool readable, uint64_t now) {
 void SimServer::Run(const std::atomic<bool>& stop, int maxWaitMs) {
   std::vector<int> fds;
   std::vector<bool> ready;
+  // One clock reading per pass: the time after the wait serves the whole pass and the next
+  // wait's deadline arithmetic.
+  uint64_t now = clock_.MonotonicMs();
   while (!stop.load()) {
-    uint64_t now = clock_.MonotonicMs();
     int wait = maxWaitMs;
     for (const auto& c : connections_) {
       if (auto d = c.session->NextDeadline()) {
