@@ -236,11 +236,16 @@ void DialogView::DialogChanged() {
   update();
 }
 
-void DialogView::DialogEnded() {
+void DialogView::Detach() {
   if (!dialog_) return;
   dialog_->RemoveObserver(this);
   dialog_ = nullptr;
   hide();
+}
+
+void DialogView::DialogEnded() {
+  if (!dialog_) return;
+  Detach();
   if (onEnded) {
     auto ended = std::move(onEnded);
     ended();

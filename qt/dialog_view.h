@@ -30,6 +30,8 @@ class DialogView : public QWidget, public DialogObserver {
 
   // The item of the window menu (context menu and F1) that sends `command` to the Dialog.
   void SetMenuCommand(const QString& text, int command);
+  // Stops mirroring and forwarding for good (the Dialog is about to go) and hides the view.
+  void Detach();
   // Called once when the Dialog ends; the view is hidden by then.
   std::function<void()> onEnded;
 

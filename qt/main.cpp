@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
     if (preload)
       QTimer::singleShot(0, [&dlg, &host, &preload] { LoadAtStart(dlg, host, *preload); });
     host.RunModal(dlg.GetDialog(), nullptr);
+    host.DetachAll();  // the window and its pages go before the views do
   });
   return 0;
 }

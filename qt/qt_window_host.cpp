@@ -71,8 +71,17 @@ void QtWindowHost::ForgetDialog(const Dialog& d) {
   if (auto it = views_.find(&d); it != views_.end()) {
     QPointer<DialogView> v = it->second;
     views_.erase(it);
-    if (v) v->deleteLater();
+    if (v) {
+      v->Detach();
+      v->deleteLater();
+    }
   }
+}
+
+void QtWindowHost::DetachAll() {
+  timers_.clear();
+  for (auto& [d, v] : views_)
+    if (v) v->Detach();
 }
 
 void QtWindowHost::SetMenuCommand(const QString& text, int command) {
@@ -175,6 +184,7 @@ void QtWindowHost::Tick(Dialog* owner, int id) {
   ticking_.insert(owner);
   owner->FireTimer(id);
   ticking_.erase(owner);
+  if (ticking_.empty()) ResumePosted();
 }
 
 void QtWindowHost::ShowModeless(Dialog& page, Dialog& owner) {
@@ -226,7 +236,7 @@ void QtWindowHost::RunPosted() {
     std::function<void()> fn;
     {
       std::lock_guard<std::mutex> lock(postedMutex_);
-      if (posted_.empty() || Waiting()) {
+      if (posted_.empty() || Waiting() || !ticking_.empty()) {
         // Inside a wait the closures stay queued; LeaveWait asks for them again.
         drainQueued_ = false;
         return;
@@ -240,6 +250,11 @@ void QtWindowHost::RunPosted() {
 
 void QtWindowHost::LeaveWait() {
   if (--waitDepth_ > 0) return;
+  ResumePosted();
+}
+
+void QtWindowHost::ResumePosted() {
+  if (Waiting()) return;
   bool queue = false;
   {
     std::lock_guard<std::mutex> lock(postedMutex_);

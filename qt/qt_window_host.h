@@ -31,6 +31,8 @@ class QtWindowHost : public WindowHost {
   void RunModal(Dialog& d, Dialog* owner);
   // Drops the view and the timers of a dialog that goes away without ending.
   void ForgetDialog(const Dialog& d);
+  // Detaches every view and kills every timer: the dialogs are about to be destroyed.
+  void DetachAll();
   // The next open-file dialog is answered with `path` without asking (the description
   // named on the command line).
   void PresetOpenAnswer(std::string path) { presetOpen_ = std::move(path); }
@@ -50,8 +52,10 @@ class QtWindowHost : public WindowHost {
   void Repaint(Dialog& d, bool erase) override;
   void Post(std::function<void()> fn) override;
 
-  // A blocking wait of the window thread is running (see QtClock): window timers and posted
-  // closures wait for its end, so no handler runs inside another one's wait.
+  // A blocking wait of the window thread is running (see QtClock): window timers are
+  // dropped and posted closures wait for its end, so no handler runs inside another one's
+  // wait. Posted closures also wait for a running window tick (a worker's synchronous
+  // tick must not enter a tick showing a message box).
   void EnterWait() { ++waitDepth_; }
   void LeaveWait();
   class WaitScope {
@@ -78,6 +82,8 @@ class QtWindowHost : public WindowHost {
   DialogView& Attach(Dialog& d, DialogView* owner);
   void Tick(Dialog* owner, int id);
   void RunPosted();
+  // Asks for the closures that waited for a wait or a tick to end.
+  void ResumePosted();
   QWidget* ActiveParent() const;
 
   QObject context_;

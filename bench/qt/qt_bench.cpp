@@ -91,7 +91,10 @@ struct Window {
     dlg->OnInitDialog();
     view = &host.AttachMain(dlg->GetDialog());
   }
-  ~Window() { dlg->OnDestroy(); }
+  ~Window() {
+    dlg->OnDestroy();
+    host.DetachAll();
+  }
 };
 
 int Startup() {

@@ -110,6 +110,7 @@ class MainWindowTest : public QObject {
   }
   void cleanup() {
     if (dlg_) dlg_->OnDestroy();
+    host_->DetachAll();
     dlg_.reset();
     host_.reset();
     clock_.reset();
@@ -190,6 +191,23 @@ class MainWindowTest : public QObject {
     QVERIFY(dlg_->IecPage());
     Shot(host_->ViewOf(dlg_->IecPage()->GetDialog()), QStringLiteral("page-iec101"));
     Shot(view_, QStringLiteral("main-iec101"));
+  }
+
+  void f1AndTheContextMenuCommandOpenTheAboutBox() {
+    QTest::keyClick(view_, Qt::Key_F1);
+    Dialog* about = dlg_->AboutBox();
+    QVERIFY(about);
+    qt::DialogView* box = host_->ViewOf(*about);
+    QVERIFY(box);
+    QVERIFY(QTest::qWaitForWindowExposed(box));
+    QCOMPARE(box->windowTitle(), QStringLiteral("About Tessvar"));
+    bool versionShown = false;
+    for (auto* l : box->findChildren<QLabel*>())
+      versionShown = versionShown || l->text() == QStringLiteral("Tessvar Version 1.1");
+    QVERIFY(versionShown);
+    Shot(box, QStringLiteral("about"));
+    QTest::mouseClick(qobject_cast<QPushButton*>(box->Control(1)), Qt::LeftButton);
+    QVERIFY(about->Ended());
   }
 
   void aRunAgainstTheSimulatorShowsTheValues() {

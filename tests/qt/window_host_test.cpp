@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -184,6 +185,38 @@ class WindowHostTest : public QObject {
     QVERIFY(!postedRanInsideWait);
     QTRY_VERIFY_WITH_TIMEOUT(postedRan.load(), 2000);
     view->removeEventFilter(&counter);
+  }
+
+  void aClosurePostedDuringATickWaitsForItsEnd() {
+    bool insideTick = false, ranInsideTick = false, ran = false;
+    main_->OnTimer([&](int id) {
+      host_->KillTimer(*main_, id);
+      insideTick = true;
+      std::thread([&] { host_->Post([&] { ran = true, ranInsideTick = insideTick; }); }).join();
+      // A message box runs an event loop of its own inside the tick.
+      WhenModalOpens<QMessageBox>([](QMessageBox* box) {
+        QTimer::singleShot(50, box, [box] { box->button(QMessageBox::Ok)->click(); });
+      });
+      host_->MessageBox("Ошибка", "Ошибка", MessageIcon::Exclamation);
+      insideTick = false;
+    });
+    host_->SetTimer(*main_, 1, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(ran, 5000);
+    QVERIFY(!ranInsideTick);
+  }
+
+  void dialogsMayGoOnceTheirViewsAreDetached() {
+    auto page = std::make_unique<Dialog>(test::kPage);
+    host_->ShowModeless(*page, *main_);
+    host_->SetTimer(*page, 3, 10);
+    QPointer<qt::DialogView> view = host_->ViewOf(*page);
+    host_->DetachAll();
+    QVERIFY(!host_->HasTimer(*page, 3));
+    QVERIFY(view && view->Model() == nullptr && !view->isVisible());
+    page.reset();
+    main_.reset();
+    host_.reset();  // deletes the views without touching the dialogs
+    QVERIFY(view.isNull());
   }
 
   void postRunsOnTheWindowThreadInOrder() {
