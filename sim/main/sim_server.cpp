@@ -82,6 +82,11 @@ void SimServer::Serve(Connection& c, bool readable, uint64_t now) {
   }
 }
 
+size_t SimServer::TcpConnections() const {
+  return static_cast<size_t>(std::count_if(connections_.begin(), connections_.end(),
+                                           [](const Connection& c) { return !c.serial; }));
+}
+
 void SimServer::Run(const std::atomic<bool>& stop, int maxWaitMs) {
   std::vector<int> fds;
   std::vector<bool> ready;
@@ -109,6 +114,11 @@ void SimServer::Run(const std::atomic<bool>& stop, int maxWaitMs) {
           auto accepted = listener_->Accept();
           if (!accepted) break;
           ++stats_.connections;
+          if (TcpConnections() >= kMaxTcpConnections) {
+            // A device serves a handful of clients; more are turned away at once.
+            if (log_) log_("tcp connection refused: " + std::to_string(kMaxTcpConnections) + " already open");
+            continue;  // the accepted endpoint closes as it goes out of scope
+          }
           if (log_) log_("tcp connection accepted");
           Connection c;
           c.owned = std::make_unique<StreamEndpoint>(std::move(*accepted));

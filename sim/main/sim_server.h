@@ -53,6 +53,8 @@ class SimServer {
   std::string TcpHost() const { return listener_ ? listener_->Host() : std::string(); }
   std::string PtyName() const { return pty_ ? pty_->SlaveName() : std::string(); }
 
+  static constexpr size_t kMaxTcpConnections = 8;
+
   // Serves until `stop` is set. `maxWaitMs` bounds each wait so the flag is seen promptly.
   void Run(const std::atomic<bool>& stop, int maxWaitMs = 50);
 
@@ -64,6 +66,7 @@ class SimServer {
     bool serial = false;
   };
   void Serve(Connection& c, bool readable, uint64_t now);
+  size_t TcpConnections() const;
 
   ServerConfig config_;
   Clock& clock_;

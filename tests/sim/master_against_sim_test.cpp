@@ -98,6 +98,29 @@ TEST(MasterAgainstSim, ModbusTcpOverLoopback) {
   link.Close(true);
 }
 
+TEST(MasterAgainstSim, TurnsAwayConnectionsBeyondItsLimit) {
+  ServerConfig config;
+  config.tcp = "127.0.0.1:0";
+  RunningSim sim("tcp-two-channel.dat", config);
+  RealClock clock;
+  std::vector<std::unique_ptr<CTcpLink>> links;
+  for (size_t i = 0; i <= SimServer::kMaxTcpConnections; ++i) {
+    links.push_back(std::make_unique<CTcpLink>(MakePosixTcpSocket(), clock));
+    ASSERT_TRUE(links.back()->Create());
+    ASSERT_EQ(links.back()->ConnectWithTimeout({0x7F000001, sim.Server().TcpPort()}, 2000), 0);
+    clock.Sleep(20);  // let the simulator accept in this order
+  }
+  CModbusMaster master(MakePosixSerialPort(), clock);
+  std::vector<uint8_t> reply;
+  // The first ones are served; the last one was closed by the simulator.
+  master.SendReadInputRegisters(false, 1, 0, 2, links.front().get());
+  EXPECT_EQ(master.ReceiveRtu(reply, links.front().get()), LinkResult::kGood);
+  master.SendReadInputRegisters(false, 1, 0, 2, links.back().get());
+  EXPECT_NE(master.ReceiveRtu(reply, links.back().get()), LinkResult::kGood);
+  EXPECT_TRUE(links.back()->PeerClosed());
+  for (auto& l : links) l->Close(false);
+}
+
 class MasterOverPty : public ::testing::TestWithParam<ModbusFraming> {};
 
 TEST_P(MasterOverPty, ReadsEveryBlock) {
