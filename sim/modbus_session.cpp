@@ -80,8 +80,15 @@ void ModbusSession::Log(const std::string& line) const {
 
 void ModbusSession::Receive(std::span<const uint8_t> bytes, uint64_t nowMs) {
   if (bytes.empty() || closing_) return;
-  if (options_.framing == ModbusFraming::Rtu && !buffer_.empty() && nowMs - lastByteMs_ >= silenceMs_)
-    Parse(true, nowMs);  // a silence ended the frame gathered so far
+  if (options_.framing == ModbusFraming::Rtu && !buffer_.empty() && nowMs - lastByteMs_ >= silenceMs_) {
+    // The gap is only seen between two reads: when the loop itself was late, bytes that lay
+    // in the driver's buffer look late too. If the old and the new bytes together make a
+    // frame with a good CRC, they were one frame; otherwise the silence ended the old one.
+    std::vector<uint8_t> joined = buffer_;
+    joined.insert(joined.end(), bytes.begin(), bytes.end());
+    const RequestParseResult r = ParseRtuRequest(joined, false);
+    if (!(r.status == RequestStatus::Complete && r.consumed > buffer_.size())) Parse(true, nowMs);
+  }
   buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
   lastByteMs_ = nowMs;
   Parse(false, nowMs);

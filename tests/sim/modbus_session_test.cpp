@@ -134,6 +134,16 @@ TEST(ModbusSession, RtuSilenceFramesRequests) {
   rig.clock.Advance(2);
   EXPECT_EQ(ParseRtuReply(rig.Exchange(std::span(request).subspan(5)), reply, kRead3), 0);
 
+  // Bytes read late (the serving loop was busy) that complete a good frame are one frame;
+  // the same late bytes after a broken start are not glued to it.
+  rig.Exchange(std::span(request).first(3));
+  rig.clock.Advance(10);
+  EXPECT_EQ(ParseRtuReply(rig.Exchange(std::span(request).subspan(3)), reply, kRead3), 0);
+  const uint8_t noise[] = {0x01, 0x04, 0x77};
+  rig.Exchange(noise);
+  rig.clock.Advance(10);
+  EXPECT_EQ(ParseRtuReply(rig.Exchange(request), reply, kRead3), 0);
+
   // A function the device does not know: exception 1 once the silence ends the frame.
   const uint8_t rtcProbe[] = {0x55, 0xAA};
   const auto unknown = BuildRtuRequest(1, kModbusRtcTestFunction, 0, rtcProbe);
