@@ -111,6 +111,12 @@ uint16_t CRunControl::Impl::TcpPort() const {
   return static_cast<uint16_t>(port);
 }
 
+std::string CRunControl::Impl::OpenFailureText() const {
+  if (ctx.settings.portText == "НЕТ") return std::string(run_texts::kNoComPort);
+  if (ctx.settings.portText == "NO") return std::string(run_texts::kNoComPortEn);
+  return std::string(run_texts::kCannotOpen) + ctx.settings.portText;
+}
+
 void CRunControl::Impl::SendRequest(ProtocolKind p) {
   const auto address = static_cast<uint8_t>(ctx.settings.deviceAddress & 0xFF);
   const auto start = static_cast<uint16_t>(block.start);
@@ -176,21 +182,13 @@ void CRunControl::Impl::OnStart() {
   if (SerialProtocol(protocol)) {
     CSerialLine& line = master.Serial();
     if (!line.IsOpen() && !line.Open(ctx.settings.portText)) {
-      std::string text;
-      if (ctx.settings.portText == "НЕТ") {
-        text = run_texts::kNoComPort;
-      } else if (ctx.settings.portText == "NO") {
-        text = run_texts::kNoComPortEn;
-      } else {
-        text = std::string(run_texts::kCannotOpen) + ctx.settings.portText;
-      }
-      ctx.host.MessageBox(text, run_texts::kError);
+      ctx.host.MessageBox(OpenFailureText(), run_texts::kError);
       if (!userStart) OnStop();
       return;
     }
     ctx.clock.Sleep(kSerialSettleMs);
     SerialParameters p = ctx.settings.serial;
-    p.dataBits = protocol == ProtocolKind::ModbusAscii ? "7" : "8";
+    p.dataBits.assign(1, protocol == ProtocolKind::ModbusAscii ? '7' : '8');
     line.Configure(BuildSerialSettingsText(p));
   }
 
@@ -319,6 +317,7 @@ void CRunControl::OnResetFailures() {
   impl_->ctx.show();
 }
 void CRunControl::OnDisplayMode() { impl_->OnDisplayMode(); }
+void CRunControl::OnClockSync() { impl_->OnClockSync(); }
 void CRunControl::RefreshValues() { impl_->RefreshValues(); }
 const RunState& CRunControl::State() const { return impl_->state; }
 void CRunControl::SetDataSetListener(std::function<void()> listener) {

@@ -80,6 +80,7 @@ class CRunControl {
   void OnDestroy();
   void OnResetFailures();     // "RST" 1209
   void OnDisplayMode();       // 1114
+  void OnClockSync();         // "Синхронизация RTC" 1130
   void RefreshValues();       // after a description load and at start-up
 
   const RunState& State() const;

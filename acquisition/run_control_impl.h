@@ -66,6 +66,10 @@ struct CRunControl::Impl {
   void ArmPollTimer();
   void SendRequest(ProtocolKind p);
   uint16_t TcpPort() const;
+  std::string OpenFailureText() const;
+
+  // --- clock_sync.cpp
+  void OnClockSync();
 
   // --- poll_tick.cpp
   void PollTick();

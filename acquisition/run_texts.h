@@ -22,6 +22,10 @@ inline constexpr std::string_view kWriteFailed = "Ошибка записи в �
 inline constexpr std::string_view kIecNotAvailable =
     "Опрос по протоколам МЭК-101 и МЭК-104 в этой версии недоступен";
 
+inline constexpr std::string_view kNoClock = "Выбранная конфигурация не поддерживает время";
+inline constexpr std::string_view kLinkError = "Ошибка связи";
+inline constexpr std::string_view kClockSyncFailed = "Ошибка при синхронизации RTC";
+
 inline constexpr std::string_view kWaiting = "Ожидание";
 inline constexpr std::string_view kRequesting = "Запрос данных";
 inline constexpr std::string_view kReconnecting = "Ожидаем восстановления подключения";

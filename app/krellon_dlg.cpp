@@ -108,6 +108,7 @@ void CKrellonDlg::BindHandlers() {
   d.OnClick(idc::kStop, [this] { run_->OnStop(); });
   d.OnClick(idc::kDisplayMode, [this] { run_->OnDisplayMode(); });
   d.OnClick(idc::kResetFailures, [this] { run_->OnResetFailures(); });
+  d.OnClick(idc::kClockSync, [this] { run_->OnClockSync(); });
   d.OnTimer([this](int id) { run_->OnTimer(id); });
 
   d.OnClick(idc::kFileTab, [this] { OnFileTab(); });
