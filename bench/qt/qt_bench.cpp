@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -166,11 +167,15 @@ int Run(int seconds, int pollMs, const QString& sim, const QString& sample) {
   long updates = 0;
   struct Counter : DialogObserver {
     long* n;
+    Dialog* d;
+    std::map<std::string, int> statuses;
     void ControlChanged(int id) override {
       if (id == idc::kConverterTime) ++*n;
+      if (id == idc::kStatusLine) ++statuses[d->Text(id)];
     }
   } counter;
   counter.n = &updates;
+  counter.d = &d;
   d.AddObserver(&counter);
   d.UserClick(idc::kStart);
   QTimer::singleShot(seconds * 1000, [] { QApplication::exit(0); });
@@ -187,6 +192,8 @@ int Run(int seconds, int pollMs, const QString& sim, const QString& sample) {
               running ? "yes" : "no");
   std::printf("converter-time updates shown: %ld, failures counted: %s\n", updates,
               d.Text(idc::kFailureCount).c_str());
+  for (const auto& [text, count] : counter.statuses)
+    std::printf("status \"%s\" shown %d times\n", text.c_str(), count);
   std::printf("resident memory: %ld kB (peak %ld kB)\n", StatusKb("VmRSS:"), StatusKb("VmHWM:"));
   std::printf("CPU time: user %.2f s, system %.2f s (%.1f %% of one core)\n", user, sys,
               100.0 * (user + sys) / seconds);
