@@ -98,6 +98,48 @@ TEST(MasterAgainstSim, ModbusTcpOverLoopback) {
   link.Close(true);
 }
 
+TEST(MasterAgainstSim, ClockWriteOverTcpSetsTheClockTheRegistersReport) {
+  // Unpinned clock registers this time: the simulator's own clock answers.
+  SimProfile profile;
+  std::string error;
+  ASSERT_TRUE(LoadProfile(Sample("tcp-two-channel.dat"), profile, error)) << error;
+  RealClock clock;
+  Transducer transducer(clock, profile.load.description, {});
+  ASSERT_TRUE(transducer.Image().clockStart);
+  const uint16_t tms = *transducer.Image().clockStart;
+  FaultInjector faults;
+  SimStats stats;
+  ServerConfig config;
+  config.tcp = "127.0.0.1:0";
+  SimServer server(config, clock, transducer, faults, stats);
+  ASSERT_TRUE(server.Open(error)) << error;
+  std::atomic<bool> stop{false};
+  std::thread serving([&] { server.Run(stop, 20); });
+
+  CModbusMaster master(MakePosixSerialPort(), clock);
+  CTcpLink link(MakePosixTcpSocket(), clock);
+  ASSERT_TRUE(link.Create());
+  ASSERT_EQ(link.ConnectWithTimeout({0x7F000001, server.TcpPort()}, 2000), 0);
+  // The description has no month-and-day column: 3 registers, 7 clock bytes (21:07:30.004,
+  // Tuesday 15 September 2026).
+  const uint8_t payload[] = {0, 3, 7, 0x75, 0x34, 21, 7, 26, 15, 2 * 32 + 9};
+  master.SendRtu(1, 16, tms, payload, &link);
+  std::vector<uint8_t> reply;
+  ASSERT_EQ(master.ReceiveRtu(reply, &link), LinkResult::kGood);
+  EXPECT_EQ(reply, (std::vector<uint8_t>{1, 16, static_cast<uint8_t>(tms >> 8), static_cast<uint8_t>(tms), 0, 3}));
+  master.SendReadInputRegisters(false, 1, tms, 2, &link);
+  ASSERT_EQ(master.ReceiveRtu(reply, &link), LinkResult::kGood);
+  ASSERT_EQ(reply.size(), 6u);
+  const int ms = (reply[2] << 8) | reply[3];
+  EXPECT_GE(ms, 30004);  // the set time, run on by however long the exchange took
+  EXPECT_LE(ms, 59999);
+  EXPECT_EQ(reply[4], 21);
+  EXPECT_EQ(reply[5], 7);
+  link.Close(false);
+  stop = true;
+  serving.join();
+}
+
 TEST(MasterAgainstSim, TurnsAwayConnectionsBeyondItsLimit) {
   ServerConfig config;
   config.tcp = "127.0.0.1:0";
