@@ -23,6 +23,15 @@ std::string Hex4(uint16_t v) {
   return buf;
 }
 
+std::string HexText(std::span<const uint8_t> bytes) {
+  std::vector<uint8_t> text;
+  for (uint8_t b : bytes) {
+    if (!text.empty()) text.push_back(' ');
+    AppendHex(text, b);
+  }
+  return std::string(text.begin(), text.end());
+}
+
 uint64_t NextNoise(uint64_t& state) {
   uint64_t z = (state += 0x9E3779B97F4A7C15ull);
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
@@ -80,6 +89,7 @@ void ModbusSession::Log(const std::string& line) const {
 
 void ModbusSession::Receive(std::span<const uint8_t> bytes, uint64_t nowMs) {
   if (bytes.empty() || closing_) return;
+  if (options_.trace && log_) Log(std::string(FramingName(options_.framing)) + " rx " + HexText(bytes));
   if (options_.framing == ModbusFraming::Rtu && !buffer_.empty() && nowMs - lastByteMs_ >= silenceMs_) {
     // The gap is only seen between two reads: when the loop itself was late, bytes that lay
     // in the driver's buffer look late too. If the old and the new bytes together make a
@@ -200,6 +210,7 @@ void ModbusSession::Handle(const ModbusRequest& req, uint64_t nowMs) {
   ++stats_.replies;
   if (exceptionReply) ++stats_.exceptions;
   if (log_) Log(Describe(req) + " -> " + outcome + ", " + std::to_string(frame.size()) + " bytes");
+  if (options_.trace && log_) Log(std::string(FramingName(options_.framing)) + " tx " + HexText(frame));
   pending_.push_back({nowMs + d.delayMs, std::move(frame)});
   ++repliesHere_;
   if (faults_.CloseAfter() && !serial && repliesHere_ >= faults_.CloseAfter()) {

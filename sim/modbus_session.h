@@ -21,6 +21,7 @@ struct ModbusSessionOptions {
   ModbusFraming framing = ModbusFraming::Tcp;
   uint8_t address = 1;   // serial framings answer this address only (0 = broadcast, no reply)
   uint32_t baud = 9600;  // for the RTU silence t3.5
+  bool trace = false;    // log every byte received and every reply frame, in hexadecimal
 };
 
 // t3.5 in whole milliseconds, rounded up: 3.5 characters of 11 bits, 1.75 ms above 19200 baud.

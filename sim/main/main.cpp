@@ -81,6 +81,7 @@ int main(int argc, char** argv) {
   uint64_t seed = 1;
   std::string valuesPath;
   bool verbose = false;
+  bool trace = false;
   std::vector<std::string> faultTexts;
 
   app.add_option("--dat", datPath, "device description file (.dat)")->required()->check(CLI::ExistingFile);
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
   app.add_option("--seed", seed, "seed of the value model and the fault rates");
   app.add_option("--values", valuesPath, "JSON object address -> register value to pin")->check(CLI::ExistingFile);
   app.add_flag("-v,--verbose", verbose, "one line per request on stderr");
+  app.add_flag("--trace", trace, "with the request lines, every frame in and out in hexadecimal");
   app.add_option("--fault", faultTexts,
                  "fault rule KIND[=ARG][:WHEN]; KIND no-reply, late, bad-checksum, wrong-address, "
                  "exception, truncate, overcount, garbage, close-after; WHEN COUNT, COUNT@SKIP, RATE% or always");
@@ -154,6 +156,8 @@ int main(int argc, char** argv) {
   config.parity = profile.parity;
   config.dataBits = config.serialFraming == ModbusFraming::Ascii ? 7 : 8;
   config.stopBits = profile.stopBits;
+  config.trace = trace;
+  if (trace) verbose = true;
   for (const auto& r : rules) {
     if (r.kind == FaultKind::BadChecksum && config.tcp && !pty && serialDevice.empty())
       std::cerr << "tessvar-sim: note: MODBUS TCP carries no checksum; bad-checksum changes nothing there\n";

@@ -18,6 +18,7 @@ SimServer::SimServer(ServerConfig config, Clock& clock, Transducer& transducer, 
     o.framing = t == Transport::Tcp ? ModbusFraming::Tcp : config_.serialFraming;
     o.address = config_.address;
     o.baud = config_.baud;
+    o.trace = config_.trace;
     return std::make_unique<ModbusSession>(o, transducer_, faults_, stats_, log_);
   };
 }

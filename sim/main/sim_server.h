@@ -30,6 +30,7 @@ struct ServerConfig {
   char parity = 'N';
   int dataBits = 8;
   int stopBits = 1;
+  bool trace = false;
 };
 
 class SimServer {
