@@ -35,8 +35,14 @@ std::array<ChannelNominals, 2> NominalsFromLoad(const DescriptionLoad& load) {
       auto& c = n[ch];
       if (NameHas(entries[i].name, "Udc" + k)) c.dcVoltage = *rated;
       if (NameHas(entries[i].name, "Idc" + k)) c.dcCurrent = *rated;
-      if (NameHas(entries[i].name, "Uac" + k)) c.acVoltage = *rated, acVoltageRated[ch] = true;
-      if (NameHas(entries[i].name, "Iac" + k)) c.acCurrent = *rated, acCurrentRated[ch] = true;
+      if (NameHas(entries[i].name, "Uac" + k)) {
+        c.acVoltage = *rated;
+        acVoltageRated[ch] = true;
+      }
+      if (NameHas(entries[i].name, "Iac" + k)) {
+        c.acCurrent = *rated;
+        acCurrentRated[ch] = true;
+      }
     }
   }
   // A channel's AC side without its own rating works at the channel's DC rating.
@@ -122,7 +128,8 @@ uint8_t Transducer::WriteRegisters(uint16_t start, uint16_t quantity, std::span<
   }
 
   WallTime t = deviceClock_.Now();
-  int weekday = 0;
+  // The weekday sent with the date is not kept: the device derives it from the date, so a
+  // wrong weekday cannot make the clock registers contradict themselves.
   if (compactForm) {
     const int ms = (data[0] << 8) | data[1];
     if (ms > 59999) return modbus_exception::kIllegalDataValue;
@@ -133,7 +140,6 @@ uint8_t Transducer::WriteRegisters(uint16_t start, uint16_t quantity, std::span<
     t.year = 2000 + data[4];
     t.day = data[5];
     t.month = data[6] & 0x1F;
-    weekday = data[6] >> 5;
   } else {
     for (size_t i = 0; i < fields.size(); ++i) {
       const int hi = data[2 * i];
@@ -153,7 +159,6 @@ uint8_t Transducer::WriteRegisters(uint16_t start, uint16_t quantity, std::span<
         case ClockField::DayMonth:
           t.day = hi;
           t.month = lo & 0x1F;
-          weekday = lo >> 5;
           break;
         case ClockField::Year:
           t.year = 2000 + ((hi << 8) | lo);
@@ -161,7 +166,6 @@ uint8_t Transducer::WriteRegisters(uint16_t start, uint16_t quantity, std::span<
       }
     }
   }
-  (void)weekday;  // the device derives the weekday from the date
   if (t.hour > 23 || t.minute > 59 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 ||
       t.year > 2255)
     return modbus_exception::kIllegalDataValue;
