@@ -38,11 +38,11 @@ void LoadAtStart(CKrellonDlg& dlg, qt::QtWindowHost& host, const std::string& pa
     const int item = main.FindExact(idc::kPortList, std::to_string(port));
     if (item >= 0) main.UserSelect(idc::kPortList, item);
   }
-  // Moving on to "Старт" closes the page, as it does for the user.
-  if (qt::DialogView* view = host.ViewOf(main)) {
-    view->activateWindow();
-    if (QWidget* start = view->Control(idc::kStart)) start->setFocus(Qt::OtherFocusReason);
-  }
+  // The focus moves on to "Старт", which closes the page as it does for the user; told to
+  // the page directly, since without a window manager no window activation follows.
+  page->GetDialog().UserFocus(-1);
+  main.SetFocus(idc::kStart);
+  if (qt::DialogView* view = host.ViewOf(main)) view->activateWindow();
 }
 
 }  // namespace
