@@ -68,7 +68,7 @@ bool LoadPinnedValues(const std::string& path, std::map<uint16_t, uint16_t>& pin
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Main(int argc, char** argv) {
   CLI::App app{"tessvar-sim: a simulated two-channel AC/DC transducer (MODBUS RTU, ASCII, TCP)"};
   std::string datPath;
   std::string tcp;
@@ -201,4 +201,13 @@ int main(int argc, char** argv) {
   if (total == 0) std::cerr << " none";
   std::cerr << "\n";
   return 0;
+}
+
+int main(int argc, char** argv) {
+  try {
+    return Main(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "tessvar-sim: " << e.what() << "\n";
+    return 1;
+  }
 }
