@@ -25,6 +25,7 @@
 #include "platform/posix/posix_serial_port.h"
 #include "platform/posix/posix_tcp_socket.h"
 #include "platform/posix/real_clock.h"
+#include "qt/control_widgets.h"
 #include "qt/qt_clock.h"
 #include "qt/qt_window_host.h"
 #include "tools/make_samples/sample_set.h"
@@ -191,6 +192,32 @@ class MainWindowTest : public QObject {
     QVERIFY(dlg_->IecPage());
     Shot(host_->ViewOf(dlg_->IecPage()->GetDialog()), QStringLiteral("page-iec101"));
     Shot(view_, QStringLiteral("main-iec101"));
+  }
+
+  void enterValidatesTheFieldsAndEscapeEndsTheWindow() {
+    auto* poll = Get<QLineEdit>(idc::kPollPeriod);
+    poll->setFocus();
+    poll->selectAll();
+    QTest::keyClicks(poll, QStringLiteral("abc"));
+    QString text;
+    AnswerNextMessageBox(&text);
+    QTest::keyClick(poll, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(!text.isEmpty(), 5000);
+    QCOMPARE(text, QStringLiteral("Enter a positive integer."));
+    QVERIFY(view_->isVisible());
+    QVERIFY(!D().Ended());
+
+    // The spin beside the device address steps the address box.
+    poll->selectAll();
+    QTest::keyClicks(poll, QStringLiteral("500"));
+    auto* spin = dynamic_cast<qt::SpinArrows*>(view_->Control(idc::kDeviceAddressSpin));
+    QVERIFY(spin);
+    QTest::mouseClick(spin->Up(), Qt::LeftButton);
+    QCOMPARE(Get<QLineEdit>(idc::kDeviceAddress)->text(), QStringLiteral("2"));
+
+    QTest::keyClick(view_, Qt::Key_Escape);
+    QVERIFY(D().Ended());
+    QVERIFY(!view_->isVisible());
   }
 
   void f1AndTheContextMenuCommandOpenTheAboutBox() {
