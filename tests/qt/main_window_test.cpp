@@ -51,17 +51,20 @@ void Shot(QWidget* w, const QString& name) {
 
 // Closes the next message box and keeps its text.
 void AnswerNextMessageBox(QString* text) {
+  auto* poll = new QTimer(qApp);  // deletes itself once done
   auto tries = std::make_shared<int>(0);
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [text, tries, poll] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, text, tries] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box || ++*tries > 300) {
+      poll->stop();
+      poll->deleteLater();
+    }
+    if (box) {
       *text = box->text();
       box->button(QMessageBox::Ok)->click();
-      return;
     }
-    if (++*tries < 300) QTimer::singleShot(10, *poll);
-  };
-  QTimer::singleShot(0, *poll);
+  });
+  poll->start(10);
 }
 
 }  // namespace

@@ -29,16 +29,19 @@ QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 // Runs `inspect` on the next modal window of class W that opens (which must close it).
 template <class W>
 void WhenModalOpens(std::function<void(W*)> inspect) {
+  auto* poll = new QTimer(qApp);  // deletes itself once done
   auto tries = std::make_shared<int>(0);
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [inspect, tries, poll] {
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, inspect, tries] {
     if (auto* w = qobject_cast<W*>(QApplication::activeModalWidget())) {
+      poll->stop();
+      poll->deleteLater();
       inspect(w);
-      return;
+    } else if (++*tries > 200) {
+      poll->stop();
+      poll->deleteLater();
     }
-    if (++*tries < 200) QTimer::singleShot(10, *poll);
-  };
-  QTimer::singleShot(0, *poll);
+  });
+  poll->start(10);
 }
 
 // Paint events a widget receives.
