@@ -1,7 +1,6 @@
 #pragma once
-// The simulator's serial lines: a pseudo-terminal pair whose slave side a master opens as
-// its serial port (optionally reachable through a symlink), or a real serial device.
-#include <cstdint>
+// The simulator's pseudo-terminal: a pair whose slave side a master opens as its serial
+// port, optionally reachable through a symlink.
 #include <memory>
 #include <string>
 
@@ -32,9 +31,5 @@ class PseudoTerminal {
   std::string slaveName_;
   std::string linkPath_;
 };
-
-// Opens a real serial device raw at the given settings (parity 'N', 'E' or 'O').
-std::unique_ptr<StreamEndpoint> OpenSerialDevice(const std::string& path, uint32_t baud, char parity,
-                                                 int dataBits, int stopBits, std::string& error);
 
 }  // namespace tessvar

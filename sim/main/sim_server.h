@@ -12,6 +12,7 @@
 #include "link/modbus_request.h"
 #include "platform/clock.h"
 #include "platform/posix/pty.h"
+#include "platform/posix/serial_device.h"
 #include "platform/posix/tcp_listener.h"
 #include "sim/fault_injector.h"
 #include "sim/modbus_session.h"
