@@ -205,7 +205,7 @@ TEST(SimProcess, ServesASerialDeviceInAsciiMode) {
   ::cfmakeraw(&t);
   ::tcsetattr(slave, TCSANOW, &t);
   const std::string values = WriteValues({{0, 0x1234}, {1, 0xABCD}});
-  SimProcess sim({"--dat", Sample("rtu-two-channel.dat"), "--serial", name, "--mode", "ascii", "--address", "7",
+  SimProcess sim({"--dat", Sample("rtu-two-channel.dat"), "--serial", name, "--mode", "ascii", "--address", "7", "--baud", "56000",
                   "--values", values, "--verbose"});
   const uint8_t quantity[] = {0, 2};
   std::vector<uint8_t> reply;
