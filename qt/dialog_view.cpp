@@ -260,7 +260,6 @@ void DialogView::Mirror(int id) {
   const ControlKind kind = s.tmpl->kind;
   const QString text = FromUtf8(s.text);
   const bool multiline = (s.tmpl->flags & ctl::kMultiline) != 0;
-  mirroring_ = true;
   switch (kind) {
     case ControlKind::PushButton:
     case ControlKind::DefaultPushButton:
@@ -320,7 +319,6 @@ void DialogView::Mirror(int id) {
   if (w->isEnabled() != s.enabled) w->setEnabled(s.enabled);
   if (w->isVisibleTo(this) != s.visible) w->setVisible(s.visible);
   MirrorColors(w, s);
-  mirroring_ = false;
 }
 
 void DialogView::MirrorColors(QWidget* w, const ControlState& s) {
@@ -442,8 +440,9 @@ void DialogView::OnFocusChanged(QWidget* old, QWidget* now) {
   if (!dialog_) return;
   const int idNow = IdOf(now);
   const bool oldHere = old && (old == this || IdOf(old) >= 0);
-  const bool nowHere = now && (now == this || idNow >= 0 ||
-                               (now->window() == this));
+  const bool nowHere = now && (idNow >= 0 || now->window() == this);
+  // Focus within the window moves between controls; focus that leaves it (for a page, a
+  // message box or another program) leaves the Dialog without a focused control.
   if (idNow >= 0) {
     dialog_->UserFocus(idNow);
   } else if (oldHere && !nowHere) {

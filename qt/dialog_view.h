@@ -63,7 +63,6 @@ class DialogView : public QWidget, public DialogObserver {
   std::map<int, QPalette> basePalettes_;
   QString menuText_;
   int menuCommand_ = -1;
-  bool mirroring_ = false;
   QMetaObject::Connection focusConnection_;
 };
 
