@@ -423,7 +423,8 @@ void DialogView::contextMenuEvent(QContextMenuEvent* e) {
   if (menuCommand_ < 0) return;
   QMenu menu(this);
   QAction* about = menu.addAction(menuText_);
-  if (menu.exec(e->globalPos()) == about) RunMenuCommand();
+  connect(about, &QAction::triggered, this, [this] { RunMenuCommand(); });
+  menu.exec(e->globalPos());
 }
 
 void DialogView::closeEvent(QCloseEvent* e) {

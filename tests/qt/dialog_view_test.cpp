@@ -5,7 +5,10 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -281,6 +284,24 @@ class DialogViewTest : public QObject {
     dialog_->EndDialog(2);
     QVERIFY(!view_->isVisible());
     QVERIFY(view_->Model() == nullptr);
+  }
+
+  void theContextMenuCarriesTheAboutCommand() {
+    QString item;
+    auto* poll = new QTimer(view_.get());
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, &item] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        poll->stop();
+        item = menu->actions().value(0) ? menu->actions().value(0)->text() : QString();
+        if (!menu->actions().isEmpty()) menu->actions().first()->trigger();
+        menu->close();
+      }
+    });
+    poll->start(10);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 150), view_->mapToGlobal(QPoint(5, 150)));
+    QApplication::sendEvent(view_.get(), &event);
+    QCOMPARE(item, QStringLiteral("&About Tessvar"));
+    QCOMPARE(calls_["about"], 1);
   }
 
   void leavingAFieldNotifiesTheModel() {
