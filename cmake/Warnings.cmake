@@ -21,5 +21,8 @@ function(tessvar_add_test name)
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main tessvar_warnings)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES TIMEOUT ${A_TIMEOUT}
-    ENVIRONMENT "TESSVAR_SOURCE_DIR=${PROJECT_SOURCE_DIR};TESSVAR_BINARY_DIR=${PROJECT_BINARY_DIR}")
+    ENVIRONMENT "TESSVAR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  # The property list of discovered tests cannot carry a second variable (its ";" splits the
+  # list), so tests that need the build folder get it compiled in.
+  target_compile_definitions(${name} PRIVATE TESSVAR_BINARY_DIR="${PROJECT_BINARY_DIR}")
 endfunction()
