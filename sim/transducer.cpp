@@ -4,6 +4,7 @@
 
 #include "link/modbus_request.h"
 #include "model/catalogue.h"
+#include "sim/code_scale.h"
 
 namespace tessvar::sim {
 namespace {
@@ -56,6 +57,7 @@ std::array<ChannelNominals, 2> NominalsFromLoad(const DescriptionLoad& load) {
 Transducer::Transducer(Clock& clock, const DeviceDescription& description, TransducerOptions options)
     : image_(BuildRegisterImage(description)),
       values_(clock, options.seed, options.nominals),
+      nominals_(options.nominals),
       deviceClock_(clock),
       pinned_(std::move(options.pinned)) {}
 
@@ -67,13 +69,20 @@ uint16_t Transducer::RegisterValue(uint16_t address, const RegisterSource& s, ui
     case RegisterKind::Unnamed:
       return 0;
     case RegisterKind::Quantity: {
-      const double code = std::round(values_.PhysicalAt(s.slot, elapsedMs) * s.divisor);
-      if (!(code > 0)) return 0;
-      return code >= 65535 ? 65535 : static_cast<uint16_t>(code);
+      const double code = std::round(
+          TransducerCode(s.slot, values_.PhysicalAt(s.slot, elapsedMs), nominals_) * s.divisor);
+      if (UnsignedCode(s.slot)) {
+        if (!(code > 0)) return 0;
+        return code >= 65535 ? 65535 : static_cast<uint16_t>(code);
+      }
+      // Signed quantities go out as two's complement, held within 16 bits.
+      const double held = code < -32768 ? -32768 : (code > 32767 ? 32767 : code);
+      return static_cast<uint16_t>(static_cast<int16_t>(held));
     }
     case RegisterKind::CounterHigh:
     case RegisterKind::CounterLow: {
-      const double code = std::floor(values_.PhysicalAt(s.slot, elapsedMs) * s.divisor);
+      const double code = std::floor(
+          TransducerCode(s.slot, values_.PhysicalAt(s.slot, elapsedMs), nominals_) * s.divisor);
       const uint32_t counter =
           code > 0 ? static_cast<uint32_t>(std::fmod(code, 4294967296.0)) : 0;
       return s.kind == RegisterKind::CounterHigh ? static_cast<uint16_t>(counter >> 16)

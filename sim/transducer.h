@@ -48,6 +48,7 @@ class Transducer {
  private:
   RegisterImage image_;
   ValueModel values_;
+  std::array<ChannelNominals, 2> nominals_;
   DeviceClock deviceClock_;
   std::map<uint16_t, uint16_t> pinned_;
 };

@@ -143,12 +143,12 @@ int Run(int seconds, int pollMs, const QString& sim, const QString& sample) {
 
   Window w;
   w.view->show();
-  samples::DescriptionSpec spec;
+  samples::DescriptionLayout layout;
   for (auto& s : samples::SampleSet())
-    if (s.fileName == "tcp-two-channel.dat") spec = s.spec;
-  if (!spec.network) return 4;
-  spec.network->port = port;
-  const auto bytes = samples::WriteDescription(spec);
+    if (s.fileName == "tcp-two-channel.dat") layout = s.layout;
+  if (!layout.network) return 4;
+  layout.network->port = port;
+  const auto bytes = samples::WriteDescription(layout);
   const QString path = w.home.filePath(QStringLiteral("tcp.dat"));
   QFile f(path);
   if (!f.open(QIODevice::WriteOnly)) return 5;

@@ -46,21 +46,21 @@ struct Golden {
   const char* code;
   const char* physical;
 };
-// Physical units: the register divided by the entry's divisor, then scaled with the
+// Physical units: the register (the sample's divisors are all 1) scaled with the
 // channel's nominals (75 V / 5 A on channel 1, 300 V / 10 A with kilo units on channel 2).
 const Golden kGolden[] = {
-    {"Udc1", "1234", "0.615"},      {"Idc1", "15000", "0.005"},   {"Pdc1", "-200", "-0.375"},
-    {"Wdc1", "65538", "682.7"},     {"Qdc1", "-2", "-0.000"},     {"Uac1", "15000", "7.500"},
-    {"Iac1", "7500", "0.003"},      {"P1", "20000", "37.50"},     {"Pq1", "-20000", "-37.50"},
-    {"Ps1", "4567", "8.569"},       {"PF1", "999", "0.001"},      {"W1", "500", "5.208"},
-    {"f1", "50000", "50.00"},       {"Uacdc1", "321", "0.160"},   {"Iacdc1", "2500", "0.001"},
-    {"Pacdc1", "40", "0.075"},      {"Wacdc1", "7", "0.073"},     {"Udc2", "-15000", "-30.00"},
-    {"Idc2", "30000", "0.020"},     {"Pdc2", "9999", "0.150"},    {"Wdc2", "60000", "5.000"},
-    {"Qdc2", "3", "0.001"},         {"Uac2", "7777", "15.56"},    {"Iac2", "1500", "0.001"},
-    {"P2", "20000", "0.300"},       {"Pq2", "100", "0.001"},      {"Ps2", "200", "0.003"},
-    {"PF2", "1000", "0.001"},       {"W2", "100000", "8.333"},    {"f2", "5001", "5.000"},
-    {"Uacdc2", "15000", "30.00"},   {"Iacdc2", "750", "0.001"},   {"Pacdc2", "-10", "-0.000"},
-    {"Wacdc2", "131072", "10.92"},  {"ETA", "987", "9.900"},
+    {"Udc1", "1234", "6.170"},      {"Idc1", "15000", "5.000"},   {"Pdc1", "-200", "-3.750"},
+    {"Wdc1", "65538", "682.7"},     {"Qdc1", "-2", "-0.000"},     {"Uac1", "15000", "75.00"},
+    {"Iac1", "7500", "2.500"},      {"P1", "20000", "375.0"},     {"Pq1", "-20000", "-375.0"},
+    {"Ps1", "4567", "85.63"},       {"PF1", "999", "0.999"},      {"W1", "500", "5.208"},
+    {"f1", "50000", "5000"},       {"Uacdc1", "321", "1.605"},   {"Iacdc1", "2500", "0.833"},
+    {"Pacdc1", "40", "0.750"},      {"Wacdc1", "7", "0.073"},     {"Udc2", "-15000", "-300.0"},
+    {"Idc2", "30000", "20.00"},     {"Pdc2", "9999", "1.500"},    {"Wdc2", "60000", "5.000"},
+    {"Qdc2", "3", "0.001"},         {"Uac2", "7777", "155.5"},    {"Iac2", "1500", "1.000"},
+    {"P2", "20000", "3.000"},       {"Pq2", "100", "0.015"},      {"Ps2", "200", "0.030"},
+    {"PF2", "1000", "1.000"},       {"W2", "100000", "8.333"},    {"f2", "5001", "500.1"},
+    {"Uacdc2", "15000", "300.0"},   {"Iacdc2", "750", "0.500"},   {"Pacdc2", "-10", "-0.001"},
+    {"Wacdc2", "131072", "10.92"},  {"ETA", "987", "98.70"},
 };
 
 // Records every text the status line shows.
@@ -162,7 +162,7 @@ TEST(RunControlTest, ClockEntriesApartFromTheDataStillCompleteThePass) {
   entries[44].address = "0x000301";
   rig.Click(1094);
   ASSERT_TRUE(rig.RunDataSets(3, 20000));
-  EXPECT_EQ(rig.Text(FieldOf("ETA")), "9.900");
+  EXPECT_EQ(rig.Text(FieldOf("ETA")), "98.70");
   EXPECT_EQ(rig.State().m_failureCount, 0);
 }
 
@@ -302,8 +302,8 @@ TEST_P(RecoveryTest, ShowsTheTextCountsOneFailureAndRecovers) {
   StatusRecorder status(rig.window->GetDialog());
   bool allGood = true;
   rig.Run().SetDataSetListener([&] {
-    allGood = allGood && rig.Text(FieldOf("Udc1")) == "0.615" && rig.Text(FieldOf("Udc2")) == "-30.00" &&
-              rig.Text(FieldOf("ETA")) == "9.900";
+    allGood = allGood && rig.Text(FieldOf("Udc1")) == "6.170" && rig.Text(FieldOf("Udc2")) == "-300.0" &&
+              rig.Text(FieldOf("ETA")) == "98.70";
   });
   rig.Click(1094);
   ASSERT_TRUE(rig.RunDataSets(4, 60000));
@@ -458,7 +458,7 @@ TEST(RunControlTest, ValuesAndRecordingIgnoreACommaDecimalLocale) {
   }
   std::setlocale(LC_ALL, saved.c_str());
   const std::string file = ReadFile(dir.path / "ru.txt");
-  EXPECT_NE(file.find("14:05:7,25\t0,615"), std::string::npos);
+  EXPECT_NE(file.find("14:05:7,25\t6,170"), std::string::npos);
 }
 
 TEST(RunControlTest, MalformedRecordingTimeAbortsTheStart) {

@@ -7,8 +7,8 @@ namespace tessvar {
 namespace {
 
 using samples::AppendText;
-using samples::DescriptionSpec;
-using samples::RecordSpec;
+using samples::DescriptionLayout;
+using samples::RecordLayout;
 using samples::TextForm;
 
 std::vector<uint8_t> Hex(std::string_view hex) {
@@ -107,19 +107,19 @@ TEST(DescriptionReader, RawCodeTakesHeaderNominals) {
 namespace tessvar {
 namespace {
 
-DescriptionSpec TwoQuantities() {
-  DescriptionSpec s;
+DescriptionLayout TwoQuantities() {
+  DescriptionLayout s;
   s.records = {{"Напряжение (Udc1)", "0x000001", "2", 0, "10"}, {"Ток (Idc1)", "0x000002", "2", 0, "1000"}};
   return s;
 }
 
-DescriptionLoad LoadSpec(const DescriptionSpec& s, const DeviceDescription& previous = {}) {
+DescriptionLoad LoadSpec(const DescriptionLayout& s, const DeviceDescription& previous = {}) {
   const auto bytes = samples::WriteDescription(s);
   return Load(bytes, DisplayMode::PhysicalUnits, previous);
 }
 
 TEST(DescriptionReader, RecordsFlagsAndNames) {
-  DescriptionSpec s;
+  DescriptionLayout s;
   s.records = {
       {"Пропуск (Udc2)", "0x000007", "2", 1, "7"},  // flag set: only its divisor counts
       {"Без адреса (Udc1)", "zz", "2", 0, "10"},
@@ -138,7 +138,7 @@ TEST(DescriptionReader, RecordsFlagsAndNames) {
 }
 
 TEST(DescriptionReader, NoEntries) {
-  DescriptionSpec s;
+  DescriptionLayout s;
   s.records = {{"(Udc1)", "1", "2", 5, "1"}};
   const auto r = LoadSpec(s);
   ASSERT_FALSE(r.error);
@@ -150,7 +150,7 @@ TEST(DescriptionReader, NoEntries) {
 
 TEST(DescriptionReader, EveryLengthForm) {
   for (auto form : {TextForm::Byte, TextForm::Word, TextForm::Dword, TextForm::Qword, TextForm::Utf16}) {
-    DescriptionSpec s = TwoQuantities();
+    DescriptionLayout s = TwoQuantities();
     for (auto& rec : s.records) rec.form = form;
     const auto r = LoadSpec(s);
     ASSERT_FALSE(r.error) << static_cast<int>(form);
@@ -163,7 +163,7 @@ TEST(DescriptionReader, EveryLengthForm) {
 }
 
 TEST(DescriptionReader, Utf16OutsideTheCodePageBecomesQuestionMarks) {
-  auto bytes = samples::WriteDescription(DescriptionSpec{});
+  auto bytes = samples::WriteDescription(DescriptionLayout{});
   // Replace the empty record list by one record whose name is UTF-16 "中(Udc1)".
   std::vector<uint8_t> f(bytes.begin(), bytes.begin() + 80);
   f.push_back(1);
@@ -295,7 +295,7 @@ TEST(DescriptionReader, RatedValues) {
       {"(Pdc1)", samples::EncodeRatedValue(75, 4, 0), {}},
   };
   for (const auto& c : cases) {
-    DescriptionSpec s;
+    DescriptionLayout s;
     s.records = {{"Время (tms)", "0x10", "2", 0, "1"}, {c.name, "0x11", "2", 0, "1"}};
     s.ratedValues = {c.raw};
     const auto r = LoadSpec(s);
@@ -314,7 +314,7 @@ TEST(DescriptionReader, DecodeRatedValueExamples) {
 
 TEST(DescriptionReader, DateColumns) {
   struct Case {
-    std::vector<RecordSpec> records;
+    std::vector<RecordLayout> records;
     std::vector<DescriptionEntry> expected;
   } cases[] = {
       {{{"(Udc1)", "0x1", "2"}, {"Время (ty)", "0x10", "2"}},
@@ -326,7 +326,7 @@ TEST(DescriptionReader, DateColumns) {
        {{"Time (tmd)", "0x0F", "2"}, {"Время (ty)", "0x10", "2"}}},
   };
   for (const auto& c : cases) {
-    DescriptionSpec s;
+    DescriptionLayout s;
     s.records = c.records;
     s.groupCodes = {21, 22};
     const auto r = LoadSpec(s);
@@ -359,7 +359,7 @@ TEST(DescriptionReader, ProtocolAndNetworkCodes) {
       {0, 9, true, "MODBUS RTU", std::nullopt},
   };
   for (const auto& c : cases) {
-    DescriptionSpec s = TwoQuantities();
+    DescriptionLayout s = TwoQuantities();
     s.protocolCode = c.code;
     s.networkCode = c.netCode;
     if (c.network) s.network = samples::NetworkSpec{0xC0A8000A, 502, "xxIPconf:yy"};
@@ -376,7 +376,7 @@ TEST(DescriptionReader, ProtocolAndNetworkCodes) {
 }
 
 TEST(DescriptionReader, NetworkBytesOnTheWire) {
-  DescriptionSpec s = TwoQuantities();
+  DescriptionLayout s = TwoQuantities();
   s.network = samples::NetworkSpec{0xC0A8000A, 502, "IPconf:"};
   const auto f = samples::WriteDescription(s);
   // The IP address and port at the end as the transducer's tools store them.
@@ -400,7 +400,7 @@ TEST(DescriptionReader, SerialSettingsByte) {
 }
 
 TEST(DescriptionReader, GroupCodesAndSizesInFileOrder) {
-  DescriptionSpec s = TwoQuantities();
+  DescriptionLayout s = TwoQuantities();
   s.groupCodes = {21, 36};
   s.iecSizes = {2, 3, 17, 2};
   s.deviceAddress = 0x1234;
@@ -462,7 +462,7 @@ namespace {
 
 // Where a file that ends after the device variant stops, and what it still gives.
 TEST(DescriptionReader, QuietEnds) {
-  DescriptionSpec s = TwoQuantities();
+  DescriptionLayout s = TwoQuantities();
   s.ratedValues = {samples::EncodeRatedValue(75, 4, 0), samples::EncodeRatedValue(5, 4, 1)};
   s.network = samples::NetworkSpec{0x7F000001, 1502, "IPconf:"};
   const auto full = samples::WriteDescription(s);

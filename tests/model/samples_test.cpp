@@ -21,27 +21,27 @@ std::vector<uint8_t> ReadSample(const std::string& name) {
 
 TEST(Samples, CommittedFilesMatchTheGenerator) {
   for (const auto& s : samples::SampleSet()) {
-    EXPECT_EQ(ReadSample(s.fileName), samples::WriteDescription(s.spec))
+    EXPECT_EQ(ReadSample(s.fileName), samples::WriteDescription(s.layout))
         << s.fileName << " is stale: run make_samples";
   }
 }
 
 TEST(Samples, LoadCompletely) {
   for (const auto& s : samples::SampleSet()) {
-    const auto bytes = samples::WriteDescription(s.spec);
+    const auto bytes = samples::WriteDescription(s.layout);
     const auto r = ReadDeviceDescription(bytes, {}, {s.fileName, DisplayMode::PhysicalUnits});
     ASSERT_FALSE(r.error) << s.fileName;
     EXPECT_FALSE(r.quietEnd) << s.fileName;
-    EXPECT_EQ(r.description.entries.size(), s.spec.records.size()) << s.fileName;
+    EXPECT_EQ(r.description.entries.size(), s.layout.records.size()) << s.fileName;
     EXPECT_EQ(r.description.groupCodes.size(), r.description.entries.size());
-    EXPECT_EQ(r.network.has_value(), s.spec.network.has_value()) << s.fileName;
-    EXPECT_EQ(r.deviceAddress, s.spec.deviceAddress);
+    EXPECT_EQ(r.network.has_value(), s.layout.network.has_value()) << s.fileName;
+    EXPECT_EQ(r.deviceAddress, s.layout.deviceAddress);
   }
 }
 
 TEST(Samples, EveryTruncation) {
   for (const auto& s : samples::SampleSet()) {
-    const auto full = samples::WriteDescription(s.spec);
+    const auto full = samples::WriteDescription(s.layout);
     const auto whole = ReadDeviceDescription(full, {}, {s.fileName, DisplayMode::RawCode});
     // The first offset at which a quiet end is possible: right after the device variant.
     size_t protocolAt = full.size();

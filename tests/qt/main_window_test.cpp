@@ -257,12 +257,12 @@ class MainWindowTest : public QObject {
     const uint16_t port = static_cast<uint16_t>(m.captured(1).toUInt());
 
     // The bundled description, pointed at the port the simulator got.
-    samples::DescriptionSpec spec;
+    samples::DescriptionLayout layout;
     for (auto& s : samples::SampleSet())
-      if (s.fileName == "tcp-two-channel.dat") spec = s.spec;
-    QVERIFY(spec.network.has_value());
-    spec.network->port = port;
-    const auto bytes = samples::WriteDescription(spec);
+      if (s.fileName == "tcp-two-channel.dat") layout = s.layout;
+    QVERIFY(layout.network.has_value());
+    layout.network->port = port;
+    const auto bytes = samples::WriteDescription(layout);
     const QString path = home_.filePath(QStringLiteral("tcp-two-channel.dat"));
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));

@@ -156,7 +156,7 @@ TEST(SimProcess, MbpollReadsPinnedAndLiveRegistersOverTcp) {
   EXPECT_EQ(got.at(0), 1234);
   EXPECT_EQ(got.at(1), 4321);
   EXPECT_EQ(got.at(15), 5000);
-  EXPECT_NEAR(got.at(7), 1485, 30);  // Uac1 near 0.99 × 150 V, divisor 10
+  EXPECT_NEAR(got.at(7), 14850, 300);  // Uac1 near 0.99 × the nominal 150 V (code 15000)
   EXPECT_EQ(sim.Stop(), 0);
   EXPECT_NE(sim.Stderr().find("tcp unit=1 fn=4 start=0x0000 count=16 -> ok"), std::string::npos) << sim.Stderr();
   EXPECT_NE(sim.Stderr().find("requests 1, replies 1"), std::string::npos) << sim.Stderr();

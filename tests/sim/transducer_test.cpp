@@ -1,4 +1,5 @@
 #include "sim/transducer.h"
+#include "sim/code_scale.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,7 @@ TEST(RegisterImage, PlacesEveryEntryAndSpansCountersOverTwo) {
   EXPECT_EQ(image.Find(4)->slot, 3);
   EXPECT_EQ(image.Find(7)->kind, RegisterKind::Unnamed);
   EXPECT_EQ(image.Find(0x103)->clock, ClockField::Year);
-  EXPECT_DOUBLE_EQ(image.Find(1)->divisor, 100);
+  EXPECT_DOUBLE_EQ(image.Find(7)->divisor, 100);
 }
 
 TEST(RegisterImage, ReportsAddressesItCannotServe) {
@@ -47,13 +48,16 @@ TEST(Transducer, ServesValuesNearNominalsConsistently) {
     std::vector<uint16_t> r;
     ASSERT_EQ(t.ReadRegisters(0, 8, r), 0);
     ASSERT_EQ(r.size(), 8u);
-    const double u = r[0] / 10.0, i = r[1] / 100.0, p = r[2];
+    // The window's scale: 15000 is the nominal 75 V or 5 A, 20000 the nominal 375 W.
+    const double u = static_cast<int16_t>(r[0]) * 75 / 15000.0;
+    const double i = static_cast<int16_t>(r[1]) * 5 / 15000.0;
+    const double p = static_cast<int16_t>(r[2]) * 375 / 20000.0;
     EXPECT_NEAR(u, 73.5, 1.5);
     EXPECT_NEAR(i, 3.0, 0.2);
     EXPECT_NEAR(p, u * i, 0.02 * u * i + 1);
-    EXPECT_LE(r[5], 1000);
+    EXPECT_LE(r[5], 1000);  // power factor in thousandths
     EXPECT_GE(r[5], 930);
-    EXPECT_NEAR(r[6] / 100.0, 50.0, 0.1);
+    EXPECT_NEAR(r[6] / 10.0, 50.0, 0.1);  // frequency in tenths of a hertz
     EXPECT_EQ(r[7], 0);
     clock.Advance(733);
   }
@@ -85,7 +89,8 @@ TEST(Transducer, EnergyCounterIntegratesPower) {
   auto energy = [&] {
     std::vector<uint16_t> r;
     EXPECT_EQ(t.ReadRegisters(3, 2, r), 0);
-    return static_cast<double>((uint32_t{r[0]} << 16) | r[1]) / 10.0;  // W·h
+    // One count is 375 W / 20000 / 1.8 hours' worth of energy.
+    return static_cast<double>((uint32_t{r[0]} << 16) | r[1]) * 375 / 20000.0 / 1.8;  // W·h
   };
   double powerSum = 0;
   const double before = energy();
@@ -93,7 +98,7 @@ TEST(Transducer, EnergyCounterIntegratesPower) {
   for (int s = 0; s < 360; ++s) {
     std::vector<uint16_t> r;
     t.ReadRegisters(2, 1, r);
-    powerSum += r[0];
+    powerSum += static_cast<int16_t>(r[0]) * 375 / 20000.0;  // W
     clock.Advance(1000);
   }
   const double delta = energy() - before;
@@ -177,6 +182,38 @@ TEST(DeviceClock, RunsWithTheHostAndStartsAtLocalTime) {
   EXPECT_EQ(ClockRegisterValue(ClockField::Ms, dc.Now()), (local.second + 1) % 60 * 1000 + local.millisecond);
   EXPECT_EQ(IsoWeekday(WallTime{2026, 6, 7}), 7);
   EXPECT_EQ(IsoWeekday(WallTime{2026, 6, 8}), 1);
+}
+
+}  // namespace
+}  // namespace tessvar::sim
+
+namespace tessvar::sim {
+namespace {
+
+// The simulator must encode on the scale the window reads back, or the demo shows nonsense.
+TEST(CodeScale, MatchesTheWindowScaleOfEachChannel) {
+  const std::array<ChannelNominals, 2> n{ChannelNominals{75, 5, 75, 5}, ChannelNominals{300, 10, 300, 10}};
+  struct Case {
+    int slot;
+    double physical;
+    double code;
+  } cases[] = {
+      {0, 75, 15000},          // Udc1 at nominal
+      {1, 2.5, 7500},          // Idc1 at half nominal
+      {2, 375, 20000},         // Pdc1 at nominal power
+      {9, -375, -20000},       // P1 flowing back
+      {3, 375 / 1.8, 20000},   // Wdc1: one hour at nominal power counts 20000 × 1.8 / 1.8
+      {5, 5 / 2.4, 15000},     // Qdc1: charge in steps of In / 15000 / 2.4
+      {12, 0.95, 950},         // PF1 in thousandths
+      {15, 50.0, 500},         // f1 in tenths
+      {21, 300, 15000},        // Udc2 on channel 2's nominal
+      {23, 3000, 20000},       // Pdc2
+      {42, 98.7, 987},         // ETA in tenths
+      {43, 1234, 0},           // the clock is not a measured value
+  };
+  for (const auto& c : cases) EXPECT_NEAR(TransducerCode(c.slot, c.physical, n), c.code, 1e-6) << c.slot;
+  EXPECT_TRUE(UnsignedCode(15));
+  EXPECT_FALSE(UnsignedCode(0));
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ std::vector<std::string> SamplePaths() {
   std::vector<std::string> out;
   for (const auto& s : tessvar::samples::SampleSet()) {
     const std::string path = TempPath(s.fileName);
-    WriteFile(path, tessvar::samples::WriteDescription(s.spec));
+    WriteFile(path, tessvar::samples::WriteDescription(s.layout));
     out.push_back(path);
   }
   return out;
@@ -79,7 +79,7 @@ TEST(DatTool, JsonForEverySample) {
     for (const char* key : {"protocol", "device_address", "serial_settings", "ip", "tcp_port", "entries", "divisors"}) {
       EXPECT_TRUE(j.contains(key)) << key;
     }
-    EXPECT_EQ(j["entries"].size(), set[i].spec.records.size());
+    EXPECT_EQ(j["entries"].size(), set[i].layout.records.size());
     EXPECT_EQ(j["entries"][0]["slot"], 0);  // every sample starts with Udc1
   }
   EXPECT_EQ(objs[0]["protocol"], "MODBUS RTU");
@@ -110,7 +110,7 @@ TEST(DatTool, TextReport) {
 }
 
 TEST(DatTool, EarlyEndIsReported) {
-  auto bytes = tessvar::samples::WriteDescription(tessvar::samples::SampleSet()[1].spec);
+  auto bytes = tessvar::samples::WriteDescription(tessvar::samples::SampleSet()[1].layout);
   bytes.resize(bytes.size() - 10);  // inside the network section
   const std::string path = TempPath("short.dat");
   WriteFile(path, bytes);
@@ -125,7 +125,7 @@ TEST(DatTool, EarlyEndIsReported) {
 
 TEST(DatTool, MalformedFilesAreRefusedAndOthersStillReported) {
   const auto good = SamplePaths()[3];
-  auto base = tessvar::samples::WriteDescription(tessvar::samples::SampleSet()[3].spec);
+  auto base = tessvar::samples::WriteDescription(tessvar::samples::SampleSet()[3].layout);
   struct Case {
     std::string name;
     std::vector<uint8_t> bytes;

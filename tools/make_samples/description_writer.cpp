@@ -39,18 +39,18 @@ std::array<uint8_t, 4> EncodeRatedValue(uint32_t x, uint8_t decimalCode, uint8_t
           static_cast<uint8_t>((decimalCode & 7) | ((unitFlag & 7) << 3))};
 }
 
-std::vector<uint8_t> WriteDescription(const DescriptionSpec& spec) {
+std::vector<uint8_t> WriteDescription(const DescriptionLayout& layout) {
   std::vector<uint8_t> out;
   AppendU32(out, 0);
   std::vector<uint8_t> block(76, 0);
   for (int i = 0; i < 4; ++i) {
-    block[10 + static_cast<size_t>(i)] = static_cast<uint8_t>(static_cast<uint32_t>(spec.nominalCurrent) >> (8 * i));
-    block[42 + static_cast<size_t>(i)] = static_cast<uint8_t>(static_cast<uint32_t>(spec.nominalVoltage) >> (8 * i));
+    block[10 + static_cast<size_t>(i)] = static_cast<uint8_t>(static_cast<uint32_t>(layout.nominalCurrent) >> (8 * i));
+    block[42 + static_cast<size_t>(i)] = static_cast<uint8_t>(static_cast<uint32_t>(layout.nominalVoltage) >> (8 * i));
   }
   out.insert(out.end(), block.begin(), block.end());
-  out.push_back(static_cast<uint8_t>(spec.records.size()));
+  out.push_back(static_cast<uint8_t>(layout.records.size()));
   size_t entries = 0, nonClock = 0;
-  for (const auto& r : spec.records) {
+  for (const auto& r : layout.records) {
     AppendText(out, r.name, r.form);
     AppendText(out, r.address, r.form);
     AppendText(out, r.size, r.form);
@@ -61,33 +61,33 @@ std::vector<uint8_t> WriteDescription(const DescriptionSpec& spec) {
       if (!IsTimeColumn(r.name)) ++nonClock;
     }
   }
-  out.push_back(static_cast<uint8_t>(spec.deviceAddress));
-  out.push_back(spec.serialByte);
+  out.push_back(static_cast<uint8_t>(layout.deviceAddress));
+  out.push_back(layout.serialByte);
   out.push_back(0);
-  out.push_back(spec.variant);
-  out.push_back(spec.protocolCode);
-  out.insert(out.end(), spec.iecSizes.begin(), spec.iecSizes.end());
-  out.push_back(static_cast<uint8_t>(spec.deviceAddress >> 8));
+  out.push_back(layout.variant);
+  out.push_back(layout.protocolCode);
+  out.insert(out.end(), layout.iecSizes.begin(), layout.iecSizes.end());
+  out.push_back(static_cast<uint8_t>(layout.deviceAddress >> 8));
   out.insert(out.end(), 2, 0);
   for (size_t i = 0; i < entries; ++i) {
-    out.push_back(i < spec.groupCodes.size() ? spec.groupCodes[i] : kGeneralInterrogation);
+    out.push_back(i < layout.groupCodes.size() ? layout.groupCodes[i] : kGeneralInterrogation);
   }
   out.insert(out.end(), 10, 0);
   for (size_t i = 0; i < nonClock; ++i) {
-    const std::array<uint8_t, 4> rv = i < spec.ratedValues.size() ? spec.ratedValues[i] : std::array<uint8_t, 4>{};
+    const std::array<uint8_t, 4> rv = i < layout.ratedValues.size() ? layout.ratedValues[i] : std::array<uint8_t, 4>{};
     out.insert(out.end(), rv.begin(), rv.end());
   }
   out.insert(out.end(), 18 + 4 * nonClock + 3, 0);
-  out.push_back(spec.networkCode);
+  out.push_back(layout.networkCode);
   out.insert(out.end(), 18, 0);
-  if (!spec.network) {
+  if (!layout.network) {
     out.push_back(0);
     return out;
   }
-  AppendText(out, spec.network->marker);
-  AppendU32(out, spec.network->ip);
+  AppendText(out, layout.network->marker);
+  AppendU32(out, layout.network->ip);
   out.insert(out.end(), 12, 0);
-  AppendU16(out, spec.network->port);
+  AppendU16(out, layout.network->port);
   return out;
 }
 

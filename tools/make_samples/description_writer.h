@@ -18,7 +18,7 @@ void AppendText(std::vector<uint8_t>& out, std::string_view utf8, TextForm form 
 void AppendU16(std::vector<uint8_t>& out, uint16_t v);
 void AppendU32(std::vector<uint8_t>& out, uint32_t v);
 
-struct RecordSpec {
+struct RecordLayout {
   std::string name;     // UTF-8
   std::string address;  // e.g. "0x000010"
   std::string size = "2";
@@ -33,10 +33,10 @@ struct NetworkSpec {
   std::string marker = "IPconf:";
 };
 
-struct DescriptionSpec {
+struct DescriptionLayout {
   int32_t nominalCurrent = 5000;   // thousandths, header block byte 10
   int32_t nominalVoltage = 75000;  // thousandths, header block byte 42
-  std::vector<RecordSpec> records;
+  std::vector<RecordLayout> records;
   uint16_t deviceAddress = 1;
   uint8_t serialByte = 0x85;  // 9600, no parity, 8 data bits, 1 stop bit
   uint8_t variant = 0;
@@ -49,7 +49,7 @@ struct DescriptionSpec {
   std::optional<NetworkSpec> network;
 };
 
-std::vector<uint8_t> WriteDescription(const DescriptionSpec& spec);
+std::vector<uint8_t> WriteDescription(const DescriptionLayout& layout);
 
 // The four rated-value bytes for x (the shifted product) with decimal code d and unit flag.
 std::array<uint8_t, 4> EncodeRatedValue(uint32_t x, uint8_t decimalCode, uint8_t unitFlag);

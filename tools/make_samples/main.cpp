@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
   const std::string dir = argc > 1 ? argv[1] : TESSVAR_SAMPLES_DIR;
   int status = 0;
   for (const auto& sample : tessvar::samples::SampleSet()) {
-    const auto bytes = tessvar::samples::WriteDescription(sample.spec);
+    const auto bytes = tessvar::samples::WriteDescription(sample.layout);
     const std::string path = dir + "/" + sample.fileName;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

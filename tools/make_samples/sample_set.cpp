@@ -15,25 +15,25 @@ struct Quantity {
 std::vector<Quantity> ChannelQuantities(int ch, bool withAc) {
   const std::string c = std::to_string(ch);
   std::vector<Quantity> q = {
-      {"Напряжение DC (Udc" + c + ")", "10", false},
-      {"Ток DC (Idc" + c + ")", "1000", false},
-      {"Мощность DC (Pdc" + c + ")", "10", false},
+      {"Напряжение DC (Udc" + c + ")", "1", false},
+      {"Ток DC (Idc" + c + ")", "1", false},
+      {"Мощность DC (Pdc" + c + ")", "1", false},
       {"Энергия DC (Wdc" + c + ")", "1", true},
       {"Заряд DC (Qdc" + c + ")", "1", true},
   };
   if (!withAc) return q;
   const std::vector<Quantity> ac = {
-      {"Напряжение AC (Uac" + c + ")", "10", false},
-      {"Ток AC (Iac" + c + ")", "1000", false},
-      {"Активная мощность (P" + c + ")", "10", false},
-      {"Реактивная мощность (Pq" + c + ")", "10", false},
-      {"Полная мощность (Ps" + c + ")", "10", false},
-      {"Коэффициент мощности (PF" + c + ")", "1000", false},
+      {"Напряжение AC (Uac" + c + ")", "1", false},
+      {"Ток AC (Iac" + c + ")", "1", false},
+      {"Активная мощность (P" + c + ")", "1", false},
+      {"Реактивная мощность (Pq" + c + ")", "1", false},
+      {"Полная мощность (Ps" + c + ")", "1", false},
+      {"Коэффициент мощности (PF" + c + ")", "1", false},
       {"Энергия AC (W" + c + ")", "1", true},
-      {"Частота (f" + c + " )", "100", false},
-      {"Напряжение AC+DC (Uacdc" + c + ")", "10", false},
-      {"Ток AC+DC (Iacdc" + c + ")", "1000", false},
-      {"Мощность AC+DC (Pacdc" + c + ")", "10", false},
+      {"Частота (f" + c + " )", "1", false},
+      {"Напряжение AC+DC (Uacdc" + c + ")", "1", false},
+      {"Ток AC+DC (Iacdc" + c + ")", "1", false},
+      {"Мощность AC+DC (Pacdc" + c + ")", "1", false},
       {"Энергия AC+DC (Wacdc" + c + ")", "1", true},
   };
   q.insert(q.end(), ac.begin(), ac.end());
@@ -41,7 +41,7 @@ std::vector<Quantity> ChannelQuantities(int ch, bool withAc) {
 }
 
 // Appends the registers of `qs` from `address` on; a counter takes two entries.
-void AddRun(std::vector<RecordSpec>& out, const std::vector<Quantity>& qs, uint32_t address) {
+void AddRun(std::vector<RecordLayout>& out, const std::vector<Quantity>& qs, uint32_t address) {
   for (const auto& q : qs) {
     out.push_back({q.name, FormatHexAddress(address++), "2", 0, q.divisor});
     if (q.counter) {
@@ -55,7 +55,7 @@ void AddRun(std::vector<RecordSpec>& out, const std::vector<Quantity>& qs, uint3
 std::array<uint8_t, 4> Rated(uint32_t x, uint8_t unitFlag) { return EncodeRatedValue(x, 4, unitFlag); }
 
 // Rated values for every non-clock entry: the nominal pairs on the DC entries, 0 elsewhere.
-std::vector<std::array<uint8_t, 4>> RatedFor(const std::vector<RecordSpec>& recs,
+std::vector<std::array<uint8_t, 4>> RatedFor(const std::vector<RecordLayout>& recs,
                                              uint32_t u1, uint32_t i1, uint32_t u2, uint32_t i2) {
   std::vector<std::array<uint8_t, 4>> out;
   for (const auto& r : recs) {
@@ -70,11 +70,11 @@ std::vector<std::array<uint8_t, 4>> RatedFor(const std::vector<RecordSpec>& recs
   return out;
 }
 
-DescriptionSpec RtuTwoChannel() {
-  DescriptionSpec s;
+DescriptionLayout RtuTwoChannel() {
+  DescriptionLayout s;
   AddRun(s.records, ChannelQuantities(1, true), 0x0000);
   AddRun(s.records, ChannelQuantities(2, true), 0x0100);  // a gap: a second request block
-  s.records.push_back({"КПД (ETA)", "0x000200", "2", 0, "10"});
+  s.records.push_back({"КПД (ETA)", "0x000200", "2", 0, "1"});
   s.records.push_back({"Время (tms)", "0x000201", "2", 0, "1"});
   s.records.push_back({"Время (thm)", "0x000202", "2", 0, "1"});
   s.deviceAddress = 1;
@@ -84,8 +84,8 @@ DescriptionSpec RtuTwoChannel() {
   return s;
 }
 
-DescriptionSpec TcpTwoChannel() {
-  DescriptionSpec s;
+DescriptionLayout TcpTwoChannel() {
+  DescriptionLayout s;
   AddRun(s.records, ChannelQuantities(1, true), 0x0000);
   AddRun(s.records, ChannelQuantities(2, true), 0x0015);
   s.records.push_back({"Время (tms)", "0x00002A", "2", 0, "1"});
@@ -98,8 +98,8 @@ DescriptionSpec TcpTwoChannel() {
   return s;
 }
 
-DescriptionSpec AsciiDc() {
-  DescriptionSpec s;
+DescriptionLayout AsciiDc() {
+  DescriptionLayout s;
   AddRun(s.records, ChannelQuantities(1, false), 0x0010);
   AddRun(s.records, ChannelQuantities(2, false), 0x0017);
   s.records.push_back({"Время (tms)", "0x00001E", "2", 0, "1"});
@@ -111,7 +111,7 @@ DescriptionSpec AsciiDc() {
   return s;
 }
 
-std::vector<RecordSpec> IecQuantities() {
+std::vector<RecordLayout> IecQuantities() {
   return {
       {"Напряжение DC (Udc1)", "0x000001", "2", 0, "10"},
       {"Ток DC (Idc1)", "0x000002", "2", 0, "1000"},
@@ -124,8 +124,8 @@ std::vector<RecordSpec> IecQuantities() {
   };
 }
 
-DescriptionSpec Iec101() {
-  DescriptionSpec s;
+DescriptionLayout Iec101() {
+  DescriptionLayout s;
   s.records = IecQuantities();
   s.deviceAddress = 3;
   s.serialByte = 0xC5;  // 9600 baud, even parity, 8 data bits, 1 stop bit
@@ -136,8 +136,8 @@ DescriptionSpec Iec101() {
   return s;
 }
 
-DescriptionSpec Iec104() {
-  DescriptionSpec s;
+DescriptionLayout Iec104() {
+  DescriptionLayout s;
   s.records = IecQuantities();
   s.deviceAddress = 0x0105;
   s.protocolCode = 1;

@@ -9,7 +9,7 @@ namespace tessvar::samples {
 
 struct NamedSample {
   std::string fileName;  // e.g. "rtu-two-channel.dat"
-  DescriptionSpec spec;
+  DescriptionLayout layout;
 };
 
 std::vector<NamedSample> SampleSet();
