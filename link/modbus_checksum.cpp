@@ -31,4 +31,20 @@ uint8_t ModbusLrc(std::span<const uint8_t> bytes) {
   return static_cast<uint8_t>(-sum);
 }
 
+std::vector<uint8_t> ModbusAsciiFrame(std::span<const uint8_t> binary) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::vector<uint8_t> text;
+  text.reserve(1 + 2 * binary.size() + 4);
+  auto put = [&](uint8_t b) {
+    text.push_back(static_cast<uint8_t>(kDigits[b >> 4]));
+    text.push_back(static_cast<uint8_t>(kDigits[b & 0x0F]));
+  };
+  text.push_back(':');
+  for (uint8_t b : binary) put(b);
+  put(ModbusLrc(binary));
+  text.push_back('\r');
+  text.push_back('\n');
+  return text;
+}
+
 }  // namespace tessvar

@@ -6,13 +6,6 @@
 namespace tessvar {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-void PutHex(std::vector<uint8_t>& out, uint8_t byte) {
-  out.push_back(static_cast<uint8_t>(kHexDigits[byte >> 4]));
-  out.push_back(static_cast<uint8_t>(kHexDigits[byte & 0x0F]));
-}
-
 // The binary PDU part of a request: address, function, start (except function 118), data.
 std::vector<uint8_t> RequestBody(uint8_t address, uint8_t function, uint16_t start,
                                  std::span<const uint8_t> data) {
@@ -101,15 +94,7 @@ std::vector<uint8_t> BuildRtuRequest(uint8_t address, uint8_t function, uint16_t
 
 std::vector<uint8_t> BuildAsciiRequest(uint8_t address, uint8_t function, uint16_t start,
                                        std::span<const uint8_t> data) {
-  const std::vector<uint8_t> body = RequestBody(address, function, start, data);
-  std::vector<uint8_t> text;
-  text.reserve(1 + 2 * body.size() + 4);
-  text.push_back(':');
-  for (uint8_t b : body) PutHex(text, b);
-  PutHex(text, ModbusLrc(body));
-  text.push_back('\r');
-  text.push_back('\n');
-  return text;
+  return ModbusAsciiFrame(RequestBody(address, function, start, data));
 }
 
 std::vector<uint8_t> BuildTcpRequest(uint16_t transaction, uint8_t address, uint8_t function,

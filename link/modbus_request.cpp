@@ -229,14 +229,7 @@ std::vector<uint8_t> FrameAscii(uint8_t unit, std::span<const uint8_t> pdu) {
   binary.reserve(pdu.size() + 1);
   binary.push_back(unit);
   binary.insert(binary.end(), pdu.begin(), pdu.end());
-  std::vector<uint8_t> text;
-  text.reserve(2 * binary.size() + 5);
-  text.push_back(':');
-  for (uint8_t b : binary) AppendHex(text, b);
-  AppendHex(text, ModbusLrc(binary));
-  text.push_back('\r');
-  text.push_back('\n');
-  return text;
+  return ModbusAsciiFrame(binary);
 }
 
 std::vector<uint8_t> FrameTcp(uint16_t transaction, uint8_t unit, std::span<const uint8_t> pdu) {
