@@ -1,54 +1,28 @@
 #pragma once
 // Control identifiers of the main window (template 102) that behaviour code names.
+#include "acquisition/run_ids.h"
+
 namespace tessvar::idc {
 
-// Tabs and the protocol list.
+// The controls the run control also addresses are named once, beside it.
+using namespace run_ids;
+
+// Tabs.
 inline constexpr int kFileTab = 1107;
 inline constexpr int kSerialTab = 1110;
 inline constexpr int kIecTab = 1113;
 inline constexpr int kNominalTab = 1112;
-inline constexpr int kProtocolList = 1141;
-
-// Nominal values.
-inline constexpr int kNominalCurrent1 = 1148;
-inline constexpr int kNominalVoltage1 = 1147;
-inline constexpr int kNominalCurrent2 = 1194;
-inline constexpr int kNominalVoltage2 = 1193;
-
-// IEC controls.
-inline constexpr int kAsduField = 1098;
-inline constexpr int kModeGroupPoll = 1132;  // first of the mode radio group
-inline constexpr int kModeRead102 = 1133;
-inline constexpr int kModeLinkLevel = 1134;
-inline constexpr int kGroupList = 1127;
-
-// Buttons of the right-hand side.
-inline constexpr int kDisplayMode = 1114;
-inline constexpr int kStart = 1094;
-inline constexpr int kSave = 1097;
-inline constexpr int kStop = 1095;
 
 // Bottom area.
-inline constexpr int kPollPeriod = 1090;
-inline constexpr int kLimitTime = 1118;
-inline constexpr int kRecordingTime = 1092;
-inline constexpr int kRemainingTime = 1093;
-inline constexpr int kConverterTime = 1096;
 inline constexpr int kTimeBaseList = 1218;
-inline constexpr int kComputerTime = 1099;
 inline constexpr int kDelayButton = 1138;
 inline constexpr int kDelayField = 1139;
 inline constexpr int kClockSync = 1130;
-inline constexpr int kDeviceAddress = 1142;
 inline constexpr int kDeviceAddressSpin = 1143;
 inline constexpr int kIpLabel = 1145;
-inline constexpr int kIpAddress = 1144;
-inline constexpr int kPortList = 1217;
-inline constexpr int kStatusLine = 1189;
 
 // Hidden controls.
 inline constexpr int kDefaultButton = 1050;
-inline constexpr int kFailureCount = 1208;
 inline constexpr int kResetFailures = 1209;
 inline constexpr int kRtcCheck = 1213;
 inline constexpr int kEnergyCheck = 1215;
