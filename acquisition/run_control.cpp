@@ -233,6 +233,8 @@ void CRunControl::Impl::OnStart() {
     }
     state.socketOpen = tcp.IsOpen();
   }
+  // The first reply of the run is shown with the time of this request, as every later one is.
+  computerTimeText = ComputerTimeText(Now());
   SendRequest(protocol);
 
   if (state.m_running) {

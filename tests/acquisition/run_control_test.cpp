@@ -119,6 +119,15 @@ TEST(RunControlTest, GoldenValuesOverRtuInCodesAndPhysicalUnits) {
   EXPECT_TRUE(rig.host.messages.empty());
 }
 
+TEST(RunControlTest, TheFirstDataSetAlreadyShowsTheTimeOfItsRequest) {
+  // One block per pass: the first data set answers the request that "Старт" sent.
+  WindowRig rig("tcp-two-channel.dat", ModbusFraming::Tcp, {});
+  rig.clock.SetLocal(WallTime{2026, 12, 9, 3, 10, 20, 30, 450});
+  rig.Click(1094);
+  ASSERT_TRUE(rig.RunDataSets(1));
+  EXPECT_EQ(rig.Text(1099), "10 : 20 : 30.45");
+}
+
 TEST(RunControlTest, GoldenValuesOverAscii) {
   std::map<uint16_t, uint16_t> pinned = {{0x10, 0xC568}, {0x11, 15000}, {0x13, 0}, {0x14, 900}};
   WindowRig rig("ascii-dc.dat", ModbusFraming::Ascii, pinned);
