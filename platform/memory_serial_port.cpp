@@ -62,12 +62,17 @@ bool MemorySerialPort::Write(std::span<const uint8_t> bytes) {
   return true;
 }
 
-size_t MemorySerialPort::BytesQueued() {
-  if (!open_) return 0;
+bool MemorySerialPort::Readable() {
+  if (!open_) return false;
   if (line_->failIo) {
     ioError_ = true;
-    return 0;
+    return false;
   }
+  return true;
+}
+
+size_t MemorySerialPort::BytesQueued() {
+  if (!Readable()) return 0;
   const uint64_t now = clock_.MonotonicMs();
   size_t n = 0;
   for (const auto& [at, byte] : line_->incoming) {
@@ -79,11 +84,7 @@ size_t MemorySerialPort::BytesQueued() {
 
 size_t MemorySerialPort::Read(std::span<uint8_t> buffer) {
   ++line_->readCalls;
-  if (!open_) return 0;
-  if (line_->failIo) {
-    ioError_ = true;
-    return 0;
-  }
+  if (!Readable()) return 0;
   const uint64_t now = clock_.MonotonicMs();
   size_t n = 0;
   while (n < buffer.size() && !line_->incoming.empty() && line_->incoming.front().first <= now) {

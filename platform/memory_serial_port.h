@@ -58,6 +58,8 @@ class MemorySerialPort : public SerialPort {
   bool HasIoError() const override { return ioError_; }
 
  private:
+  // Open and not failing; a failing line marks the I/O error the owner will see.
+  bool Readable();
   Clock& clock_;
   std::shared_ptr<Line> line_;
   bool open_ = false;

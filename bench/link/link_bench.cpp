@@ -55,18 +55,7 @@ void ParseRtu(benchmark::State& state) {
 }
 void ParseAscii(benchmark::State& state) {
   const auto n = static_cast<uint16_t>(state.range(0));
-  const auto body = ReplyBody(n);
-  // The same text a device sends; built with the request builder's hex rules.
-  std::vector<uint8_t> text{':'};
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  auto put = [&](uint8_t b) {
-    text.push_back(static_cast<uint8_t>(kHex[b >> 4]));
-    text.push_back(static_cast<uint8_t>(kHex[b & 15]));
-  };
-  for (uint8_t b : body) put(b);
-  put(ModbusLrc(body));
-  text.push_back('\r');
-  text.push_back('\n');
+  const auto text = ModbusAsciiFrame(ReplyBody(n));  // the text a device sends
   std::vector<uint8_t> reply;
   for (auto _ : state) {
     if (ParseAsciiReply(text, reply, {4, n}) != 0) state.SkipWithError("rejected");
