@@ -209,7 +209,10 @@ void Iec104Session::AcknowledgeIfDue(bool delayed) {
 
 bool Iec104Session::TrySendClockSync(uint64_t now) {
   const WallTime t = config_.timeBase == TimeBase::Gmt ? clock_.UtcNow() : clock_.LocalNow();
-  if (t.millisecond > 10) {
+  // Aim at the start of a second; once that moment has come, send whatever the sample says
+  // (the time sent is the time sampled, so a late wake-up, e.g. behind a batch of data that
+  // arrived on the second, costs no accuracy and cannot postpone the command for ever).
+  if (t.millisecond > 10 && !clockSyncDueMs_) {
     clockSyncDueMs_ = now + static_cast<uint64_t>(1000 - t.millisecond);
     return false;
   }

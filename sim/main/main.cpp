@@ -14,6 +14,7 @@
 
 #include "platform/posix/real_clock.h"
 #include "platform/posix/stop_signals.h"
+#include "sim/main/iec104_cli.h"
 #include "sim/main/sim_server.h"
 #include "sim/main/sim_setup.h"
 
@@ -83,6 +84,8 @@ static int Main(int argc, char** argv) {
   bool verbose = false;
   bool trace = false;
   std::vector<std::string> faultTexts;
+  std::string protocol = "modbus";
+  Iec104Cli iec104;
 
   app.add_option("--dat", datPath, "device description file (.dat)")->required()->check(CLI::ExistingFile);
   app.add_option("--tcp", tcp, "serve MODBUS TCP on HOST:PORT (default 127.0.0.1:1502 when no serial line is given)");
@@ -100,6 +103,9 @@ static int Main(int argc, char** argv) {
   app.add_option("--fault", faultTexts,
                  "fault rule KIND[=ARG][:WHEN]; KIND no-reply, late, bad-checksum, wrong-address, "
                  "exception, truncate, overcount, garbage, close-after; WHEN COUNT, COUNT@SKIP, RATE% or always");
+  app.add_option("--protocol", protocol, "protocol served: modbus (default) or iec104 (TCP, default 127.0.0.1:2404)")
+      ->check(CLI::IsMember({"modbus", "iec104"}));
+  AddIec104Options(app, iec104);
   // One flag per fault, the same rule without the kind.
   const std::vector<std::pair<std::string, std::string>> faultFlags = {
       {"no-reply", "WHEN"},         {"late", "MS[:WHEN]"},      {"bad-checksum", "WHEN"},
@@ -145,6 +151,7 @@ static int Main(int argc, char** argv) {
   config.linkPath = linkPath;
   config.serialDevice = serialDevice;
   if (!tcp.empty()) config.tcp = tcp;
+  else if (protocol == "iec104") config.tcp = kIec104DefaultListen;
   else if (!pty && serialDevice.empty()) config.tcp = "127.0.0.1:1502";
   if (!linkPath.empty() && !pty) {
     std::cerr << "tessvar-sim: --link needs --pty\n";
@@ -176,6 +183,12 @@ static int Main(int argc, char** argv) {
   std::atomic<bool> stop{false};
   InstallStopSignals(&stop);
   SimServer server(config, clock, transducer, faults, stats, log);
+  if (protocol == "iec104" &&
+      !InstallIec104Station(server, iec104, address > 0 ? static_cast<uint16_t>(address) : profile.load.deviceAddress.value_or(config.address), transducer,
+                            profile.load.description, stats, log, trace, error)) {
+    std::cerr << "tessvar-sim: " << error << "\n";
+    return 2;
+  }
   if (!server.Open(error)) {
     std::cerr << "tessvar-sim: " << error << "\n";
     return 1;

@@ -145,6 +145,23 @@ TEST_F(Iec104SessionTest, ClockSyncRestartsDataTransferAndTheCountContinues) {
   EXPECT_EQ(again[0][6], 100);
 }
 
+TEST_F(Iec104SessionTest, ClockSyncWokenLateStillGoesOutWithTheTimeSampled) {
+  // A station sending on every second keeps the client busy right at the start of each
+  // second: the command must not wait for a quieter second that never comes.
+  Make(IecReadMode::LinkLevelRead);
+  Sent();
+  Feed(kStartCon);
+  clock.SetUtc({2026, 6, 7, 0, 12, 34, 56, 400});
+  session->RequestClockSync();
+  session->Step();
+  EXPECT_TRUE(Sent().empty());
+  Pass(620);  // woken 20 ms after the second began
+  const auto sync = Sent();
+  ASSERT_EQ(sync.size(), 1u);
+  EXPECT_EQ(sync[0][15], (57020 & 0xFF));
+  EXPECT_EQ(sync[0][16], (57020 >> 8));
+}
+
 TEST_F(Iec104SessionTest, EndsTheConnectionAsTheStationOrTheStreamDemands) {
   struct Case {
     const char* name;
