@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <utility>
 
 namespace tessvar::iec104 {
@@ -66,6 +67,19 @@ void WorkerShared::Publish(std::shared_ptr<const DataSetSnapshot> snapshot) {
   latest_ = std::move(snapshot);
 }
 
+void WorkerShared::MarkDone() {
+  {
+    std::lock_guard lock(mutex_);
+    done = true;
+  }
+  doneChanged_.notify_all();
+}
+
+bool WorkerShared::WaitDone(uint32_t ms) {
+  std::unique_lock lock(mutex_);
+  return doneChanged_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return done.load(); });
+}
+
 std::shared_ptr<const DataSetSnapshot> WorkerShared::TakeDataSet() {
   std::lock_guard lock(mutex_);
   return std::exchange(latest_, nullptr);
@@ -111,7 +125,7 @@ void RunConnection(Iec104Session& session, TcpSocket& socket, Clock& clock, Work
   }
   if (!session.Ended()) session.ConnectionLost();
   Deliver(session, shared, onEvent);
-  shared.done = true;
+  shared.MarkDone();
 }
 
 Iec104Worker::Iec104Worker(std::unique_ptr<Iec104Session> session, TcpSocket& socket, Clock& clock,
@@ -155,7 +169,7 @@ bool Iec104Worker::StopAndJoin(Clock& windowClock) {
   bool orderly = true;
   if (thread_.joinable()) {
     shared_->stopRequested = true;
-    for (int round = 0; round < kJoinRounds && !shared_->done; ++round) windowClock.Sleep(kJoinRoundMs);
+    for (int round = 0; round < kJoinRounds && !shared_->WaitDone(kJoinRoundMs); ++round) windowClock.Yield();
     orderly = shared_->done;
     if (!orderly) thread_.request_stop();  // every wait of the loop is a slice: it ends soon
     thread_.join();

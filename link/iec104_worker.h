@@ -10,6 +10,7 @@
 // to the window's Post. The worker never waits for the window, so the window may wait for it
 // (bounded) while it holds posted closures back.
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -50,11 +51,15 @@ class WorkerShared {
   std::atomic<uint8_t> endResult{0};
 
   void Publish(std::shared_ptr<const DataSetSnapshot> snapshot);
+  void MarkDone();
+  // Waits at most `ms` for the end of the connection loop; true once it has ended.
+  bool WaitDone(uint32_t ms);
   // The data set completed since the last take, if any (the new-data flag and the array).
   std::shared_ptr<const DataSetSnapshot> TakeDataSet();
 
  private:
   std::mutex mutex_;
+  std::condition_variable doneChanged_;
   std::shared_ptr<const DataSetSnapshot> latest_;
 };
 
@@ -81,9 +86,10 @@ class Iec104Worker {
   bool Ended() const { return shared_->ended; }
   uint8_t EndResult() const { return shared_->endResult; }
   std::shared_ptr<const DataSetSnapshot> TakeDataSet() { return shared_->TakeDataSet(); }
-  // Asks for an orderly end (STOPDT act) and waits on `windowClock` (which keeps the window
-  // painting) up to 51 x 100 ms; then ends it without goodbye. Joins in every case; no
-  // notice is delivered afterwards. Returns false when the orderly end did not come in time.
+  // Asks for an orderly end (STOPDT act) and waits for it up to 51 rounds of 100 ms, letting
+  // `windowClock` keep the window painting between rounds; then ends it without goodbye.
+  // Joins in every case; no notice is delivered afterwards. False when the orderly end did
+  // not come in time.
   bool StopAndJoin(Clock& windowClock);
   bool Joinable() const { return thread_.joinable(); }
 
