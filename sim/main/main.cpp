@@ -14,6 +14,7 @@
 
 #include "platform/posix/real_clock.h"
 #include "platform/posix/stop_signals.h"
+#include "sim/main/iec101_options.h"
 #include "sim/main/iec104_cli.h"
 #include "sim/main/sim_server.h"
 #include "sim/main/sim_setup.h"
@@ -85,6 +86,7 @@ static int Main(int argc, char** argv) {
   bool trace = false;
   std::vector<std::string> faultTexts;
   std::string protocol = "modbus";
+  Iec101CliOptions iec101Cli;
   Iec104Cli iec104;
 
   app.add_option("--dat", datPath, "device description file (.dat)")->required()->check(CLI::ExistingFile);
@@ -98,13 +100,15 @@ static int Main(int argc, char** argv) {
   app.add_option("--baud", baud, "baud rate for the RTU silence and a real device (default from the description)");
   app.add_option("--seed", seed, "seed of the value model and the fault rates");
   app.add_option("--values", valuesPath, "JSON object address -> register value to pin")->check(CLI::ExistingFile);
+  app.add_option("--protocol", protocol,
+                 "modbus (default), iec101 (serial lines only) or iec104 (TCP, default 127.0.0.1:2404)")
+      ->check(CLI::IsMember({"modbus", "iec101", "iec104"}));
+  AddIec101Options(app, iec101Cli);
   app.add_flag("-v,--verbose", verbose, "one line per request on stderr");
   app.add_flag("--trace", trace, "with the request lines, every frame in and out in hexadecimal");
   app.add_option("--fault", faultTexts,
                  "fault rule KIND[=ARG][:WHEN]; KIND no-reply, late, bad-checksum, wrong-address, "
                  "exception, truncate, overcount, garbage, close-after; WHEN COUNT, COUNT@SKIP, RATE% or always");
-  app.add_option("--protocol", protocol, "protocol served: modbus (default) or iec104 (TCP, default 127.0.0.1:2404)")
-      ->check(CLI::IsMember({"modbus", "iec104"}));
   AddIec104Options(app, iec104);
   // One flag per fault, the same rule without the kind.
   const std::vector<std::pair<std::string, std::string>> faultFlags = {
@@ -172,6 +176,16 @@ static int Main(int argc, char** argv) {
       std::cerr << "tessvar-sim: note: close-after applies to TCP connections only\n";
   }
 
+  Iec101Setup iec101;
+  if (protocol == "iec101") {
+    if (!MakeIec101Setup(iec101Cli, profile, rules, seed, trace, iec101, error)) {
+      std::cerr << "tessvar-sim: " << error << "\n";
+      return 2;
+    }
+    rules.clear();
+    config.dataBits = 8;
+  }
+
   RealClock clock;
   Transducer transducer(clock, profile.load.description, options);
   for (const auto& w : transducer.Image().warnings) std::cerr << "tessvar-sim: " << w << "\n";
@@ -183,9 +197,11 @@ static int Main(int argc, char** argv) {
   std::atomic<bool> stop{false};
   InstallStopSignals(&stop);
   SimServer server(config, clock, transducer, faults, stats, log);
-  if (protocol == "iec104" &&
-      !InstallIec104Station(server, iec104, address > 0 ? static_cast<uint16_t>(address) : profile.load.deviceAddress.value_or(config.address), transducer,
-                            profile.load.description, stats, log, trace, error)) {
+  if (iec101.faults) InstallIec101(server, iec101, profile.load.description, transducer, stats, log);
+  const uint16_t commonAddress =
+      address > 0 ? static_cast<uint16_t>(address) : profile.load.deviceAddress.value_or(config.address);
+  if (protocol == "iec104" && !InstallIec104Station(server, iec104, commonAddress, transducer,
+                                                    profile.load.description, stats, log, trace, error)) {
     std::cerr << "tessvar-sim: " << error << "\n";
     return 2;
   }
@@ -211,7 +227,9 @@ static int Main(int argc, char** argv) {
     std::cerr << " " << FaultName(static_cast<FaultKind>(k)) << " " << faults.applied[k];
     total += faults.applied[k];
   }
-  if (total == 0) std::cerr << " none";
+  const std::string iecFaults = iec101.faults ? Iec101FaultSummary(*iec101.faults) : "";
+  std::cerr << iecFaults;
+  if (total == 0 && iecFaults.empty()) std::cerr << " none";
   std::cerr << "\n";
   return 0;
 }
