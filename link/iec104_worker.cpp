@@ -22,8 +22,9 @@ bool SendAll(TcpSocket& socket, const std::vector<std::vector<uint8_t>>& apdus) 
   return true;
 }
 
-// One batch: what is readable now plus what follows within kGatherWaitMs, at most one
-// receive buffer; the rest stays queued in the socket for the next pass.
+// One batch: what is readable now, at most one receive buffer; the rest stays queued in the
+// socket for the next pass. No wait for more: a partial APDU waits in the session, so a
+// wait here would only delay the data.
 struct Batch {
   size_t count = 0;
   bool peerClosed = false;

@@ -36,7 +36,7 @@ struct WorkerNotice {
 using NoticeHandler = std::function<void(const WorkerNotice&)>;
 
 inline constexpr uint32_t kWaitSliceMs = 100;   // longest blocking wait before stop is seen
-inline constexpr uint32_t kGatherWaitMs = 20;   // more octets of the same batch
+inline constexpr uint32_t kGatherWaitMs = 0;    // a batch is what is readable now; a partial APDU waits in the session
 inline constexpr uint32_t kDrainWaitMs = 200;   // after shutdown, what the station still sends
 inline constexpr int kJoinRounds = 51;          // the window's wait: 51 x 100 ms
 inline constexpr uint32_t kJoinRoundMs = 100;
