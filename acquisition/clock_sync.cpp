@@ -84,7 +84,7 @@ void CRunControl::Impl::OnClockSync() {
   const std::vector<uint8_t> data = ClockWriteData(t, hasDate);
 
   std::vector<uint8_t> reply;
-  uint8_t result;
+  LinkResult result;
   if (protocol == ProtocolKind::ModbusAscii) {
     master.SendAscii(address, kModbusWriteMultipleRegisters, start, data);
     ctx.clock.Sleep(kAsciiReplyWaitMs);

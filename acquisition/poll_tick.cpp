@@ -38,7 +38,7 @@ void CRunControl::Impl::PollTick() {
   if (!guard.Entered()) return;
 
   const ProtocolKind protocol = Protocol();
-  uint8_t result = LinkResult::kError;
+  LinkResult result = LinkResult::kError;
   reply.clear();
   switch (protocol) {
     case ProtocolKind::ModbusAscii:
@@ -110,7 +110,7 @@ void CRunControl::Impl::AfterDataSet(std::span<const uint8_t> dataSet) {
   if (dataSetListener) dataSetListener();
 }
 
-void CRunControl::Impl::FailAndRestart(uint8_t result) {
+void CRunControl::Impl::FailAndRestart(LinkResult result) {
   std::string_view text = LinkResultText(result);
   if (text.empty()) text = run_texts::kError;
   SetStatus(text);

@@ -73,7 +73,7 @@ struct CRunControl::Impl {
 
   // --- poll_tick.cpp
   void PollTick();
-  void FailAndRestart(uint8_t result);
+  void FailAndRestart(LinkResult result);
   void AfterDataSet(std::span<const uint8_t> dataSet);
   WallTime Now() const;
 

@@ -34,7 +34,7 @@ void CModbusMaster::SendRtu(uint8_t address, uint8_t function, uint16_t start,
   serial_.Write(BuildRtuRequest(address, function, start, data));
 }
 
-uint8_t CModbusMaster::ReceiveAscii(std::vector<uint8_t>& reply, CTcpLink* link) {
+LinkResult CModbusMaster::ReceiveAscii(std::vector<uint8_t>& reply, CTcpLink* link) {
   reply.clear();
   if (UsesTcp(link)) {
     // Only ever a discard of pending input on a network run.
@@ -46,7 +46,7 @@ uint8_t CModbusMaster::ReceiveAscii(std::vector<uint8_t>& reply, CTcpLink* link)
   return ParseAsciiReply(std::span<const uint8_t>(buffer).first(n), reply, expect_);
 }
 
-uint8_t CModbusMaster::ReceiveRtu(std::vector<uint8_t>& reply, CTcpLink* link) {
+LinkResult CModbusMaster::ReceiveRtu(std::vector<uint8_t>& reply, CTcpLink* link) {
   reply.clear();
   std::vector<uint8_t> buffer(CSerialLine::kReplyBufferSize);
   if (UsesTcp(link)) {
@@ -56,7 +56,7 @@ uint8_t CModbusMaster::ReceiveRtu(std::vector<uint8_t>& reply, CTcpLink* link) {
         CTcpLink::kReplyLimitMs, &gathered);
     // An incomplete frame is judged on what did arrive: too short, or an impossible header.
     const size_t used = n != 0 ? n : gathered;
-    const uint8_t result = ParseTcpReply(std::span<const uint8_t>(buffer).first(used), reply, expect_);
+    const LinkResult result = ParseTcpReply(std::span<const uint8_t>(buffer).first(used), reply, expect_);
     if (n == 0 && result == LinkResult::kGood) return LinkResult::kNoReply;
     return result;
   }

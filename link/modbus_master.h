@@ -31,8 +31,8 @@ class CModbusMaster {
   // Collects and checks the reply to the last request; `reply` gets address, function and
   // data (see modbus_frames.h). Given an open link, ReceiveAscii makes one plain receive
   // (used only to discard pending input) and its result means nothing.
-  uint8_t ReceiveAscii(std::vector<uint8_t>& reply, CTcpLink* link = nullptr);
-  uint8_t ReceiveRtu(std::vector<uint8_t>& reply, CTcpLink* link = nullptr);
+  LinkResult ReceiveAscii(std::vector<uint8_t>& reply, CTcpLink* link = nullptr);
+  LinkResult ReceiveRtu(std::vector<uint8_t>& reply, CTcpLink* link = nullptr);
 
   // Conveniences over the two above.
   void SendReadInputRegisters(bool ascii, uint8_t address, uint16_t start, uint16_t quantity,
