@@ -13,9 +13,13 @@ bool UsesTcp(const CTcpLink* link) { return link != nullptr && link->IsOpen(); }
 }  // namespace
 
 CModbusMaster::CModbusMaster(std::unique_ptr<SerialPort> port, Clock& clock)
-    : serial_(std::move(port), clock) {}
+    : owned_(std::make_unique<CSerialLine>(std::move(port), clock)), serial_(*owned_) {}
 
-CModbusMaster::~CModbusMaster() { serial_.Close(); }
+CModbusMaster::CModbusMaster(CSerialLine& line) : serial_(line) {}
+
+CModbusMaster::~CModbusMaster() {
+  if (owned_) owned_->Close();
+}
 
 void CModbusMaster::SendAscii(uint8_t address, uint8_t function, uint16_t start,
                               std::span<const uint8_t> data) {
