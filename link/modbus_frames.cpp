@@ -156,6 +156,14 @@ std::optional<size_t> MbapFrameLength(std::span<const uint8_t> head) {
   return kMbapHeaderSize + length;
 }
 
+FrameScan ScanMbapFrame(std::span<const uint8_t> head) {
+  const std::optional<size_t> total = MbapFrameLength(head);
+  if (!total) return {FrameStatus::kNeedMore, 0};
+  if (*total == 0) return {FrameStatus::kInvalid, 0};
+  if (head.size() < *total) return {FrameStatus::kNeedMore, 0};
+  return {FrameStatus::kComplete, *total};
+}
+
 LinkResult ParseTcpReply(std::span<const uint8_t> adu, std::vector<uint8_t>& reply,
                       const ModbusExpectation& expect) {
   reply.clear();

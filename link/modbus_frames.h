@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/link_result.h"
+#include "link/tcp_link.h"
 
 namespace tessvar {
 
@@ -60,6 +61,9 @@ LinkResult ParseTcpReply(std::span<const uint8_t> adu, std::vector<uint8_t>& rep
 // The full length of the MBAP frame whose first bytes are `head`: empty while fewer than
 // 6 bytes are there, 0 when the length field is impossible (below 2 or above 254).
 std::optional<size_t> MbapFrameLength(std::span<const uint8_t> head);
+
+// MbapFrameLength as a stream scan: need more, one complete frame, or an impossible header.
+FrameScan ScanMbapFrame(std::span<const uint8_t> head);
 
 // Upper-case hexadecimal digit value, or -1 for any other character (lower case included).
 int HexDigitValue(uint8_t c);

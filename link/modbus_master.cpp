@@ -55,9 +55,7 @@ LinkResult CModbusMaster::ReceiveRtu(std::vector<uint8_t>& reply, CTcpLink* link
   std::vector<uint8_t> buffer(CSerialLine::kReplyBufferSize);
   if (UsesTcp(link)) {
     size_t gathered = 0;
-    const size_t n = link->ReceiveFrame(
-        buffer, [](std::span<const uint8_t> head) { return MbapFrameLength(head); },
-        CTcpLink::kReplyLimitMs, &gathered);
+    const size_t n = link->ReceiveFrame(buffer, ScanMbapFrame, CTcpLink::kReplyLimitMs, &gathered);
     // An incomplete frame is judged on what did arrive: too short, or an impossible header.
     const size_t used = n != 0 ? n : gathered;
     const LinkResult result = ParseTcpReply(std::span<const uint8_t>(buffer).first(used), reply, expect_);
