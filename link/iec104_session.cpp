@@ -9,9 +9,9 @@ namespace {
 
 // The run's result for a refused command: the four unknown-field causes name themselves,
 // any other refusal is a negative confirmation.
-uint8_t RefusalResult(uint8_t causeOctet) {
+LinkResult RefusalResult(uint8_t causeOctet) {
   const uint8_t cause = CauseBits(causeOctet);
-  if (cause >= kCauseUnknownType && cause <= kCauseUnknownObject) return cause;
+  if (cause >= kCauseUnknownType && cause <= kCauseUnknownObject) return static_cast<LinkResult>(cause);
   return LinkResult::kNegativeAck;
 }
 
@@ -155,9 +155,9 @@ void Iec104Session::Reject(uint8_t type, uint8_t cause) {
   if (type == kCRdNa1) {
     const uint8_t bits = CauseBits(cause);
     const bool named = bits == kCauseUnknownType || bits == 45 || bits == kCauseUnknownObject;
-    events_.push_back({SessionEvent::Kind::Message, nullptr,
-                       std::string(LinkResultText(named ? bits : LinkResult::kError)), 0});
-    endResult_ = named ? bits : LinkResult::kError;
+    endResult_ = named ? static_cast<LinkResult>(bits) : LinkResult::kError;
+    events_.push_back({SessionEvent::Kind::Message, nullptr, std::string(LinkResultText(endResult_)),
+                       LinkResult::kGood});
   } else {
     endResult_ = RefusalResult(cause);
   }
@@ -181,7 +181,7 @@ void Iec104Session::CompleteDataSet() {
   }
   snapshot->requestTime = requestTime_;
   snapshot->sequence = ++dataSets_;
-  events_.push_back({SessionEvent::Kind::DataSet, std::move(snapshot), {}, 0});
+  events_.push_back({SessionEvent::Kind::DataSet, std::move(snapshot), {}, LinkResult::kGood});
   StartCycle(decoder_);
 }
 
@@ -287,7 +287,7 @@ void Iec104Session::RequestClockSync() {
   clockSyncDueMs_.reset();
 }
 
-void Iec104Session::End(uint8_t result) {
+void Iec104Session::End(LinkResult result) {
   if (ended_) return;
   ended_ = true;
   endResult_ = result;

@@ -18,6 +18,7 @@
 #include "link/frame_tap.h"
 #include "link/iec104_apci.h"
 #include "link/iec_asdu_decoder.h"
+#include "link/link_result.h"
 #include "model/connection_settings.h"
 #include "platform/clock.h"
 
@@ -60,7 +61,7 @@ struct SessionEvent {
   Kind kind = Kind::DataSet;
   std::shared_ptr<const DataSetSnapshot> dataSet;
   std::string text;
-  uint8_t result = 0;
+  LinkResult result = LinkResult::kGood;
 };
 
 class Iec104Session {
@@ -89,7 +90,7 @@ class Iec104Session {
   std::vector<SessionEvent> TakeEvents();
 
   bool Ended() const { return ended_; }
-  uint8_t EndResult() const { return endResult_; }
+  LinkResult EndResult() const { return endResult_; }
   bool Started() const { return started_; }
   bool Stopping() const { return stopping_; }
   uint16_t SendSequence() const { return vs_; }
@@ -109,7 +110,7 @@ class Iec104Session {
   void SendRead();
   bool TrySendClockSync(uint64_t now);
   void CompleteDataSet();
-  void End(uint8_t result);
+  void End(LinkResult result);
   uint16_t Unacknowledged() const;
 
   SessionConfig config_;
@@ -126,7 +127,7 @@ class Iec104Session {
   bool started_ = false;
   bool stopping_ = false;
   bool ended_ = false;
-  uint8_t endResult_ = 0;
+  LinkResult endResult_ = LinkResult::kGood;
   uint64_t lastActivityMs_ = 0;  // last octet received or command sent
   std::optional<uint64_t> stopDeadlineMs_;
   std::optional<uint64_t> interrogationDueMs_;

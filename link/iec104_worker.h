@@ -31,7 +31,7 @@ using PostToWindow = std::function<void(std::function<void()>)>;
 struct WorkerNotice {
   enum class Kind : uint8_t { DataSet, Message, Ended } kind = Kind::DataSet;
   std::string text;    // Message: the message box text
-  uint8_t result = 0;  // Ended: the run's LinkResult
+  LinkResult result = LinkResult::kGood;  // Ended: what the run reports
 };
 using NoticeHandler = std::function<void(const WorkerNotice&)>;
 
@@ -48,7 +48,7 @@ class WorkerShared {
   std::atomic<bool> clockSyncRequested{false};
   std::atomic<bool> done{false};
   std::atomic<bool> ended{false};
-  std::atomic<uint8_t> endResult{0};
+  std::atomic<LinkResult> endResult{LinkResult::kGood};
 
   void Publish(std::shared_ptr<const DataSetSnapshot> snapshot);
   void MarkDone();
@@ -84,7 +84,7 @@ class Iec104Worker {
   void RequestClockSync() { shared_->clockSyncRequested = true; }
   bool Done() const { return shared_->done; }
   bool Ended() const { return shared_->ended; }
-  uint8_t EndResult() const { return shared_->endResult; }
+  LinkResult EndResult() const { return shared_->endResult; }
   std::shared_ptr<const DataSetSnapshot> TakeDataSet() { return shared_->TakeDataSet(); }
   // Asks for an orderly end (STOPDT act) and waits for it up to 51 rounds of 100 ms, letting
   // `windowClock` keep the window painting between rounds; then ends it without goodbye.

@@ -167,7 +167,7 @@ TEST_F(Iec104SessionTest, EndsTheConnectionAsTheStationOrTheStreamDemands) {
     const char* name;
     B in;
     std::vector<B> out;
-    uint8_t result;
+    LinkResult result;
   };
   const Case cases[] = {
       {"STOPDT act from the station", kStopAct, {kStopCon}, LinkResult::kError},
@@ -314,13 +314,13 @@ TEST_F(Iec104SessionTest, RefusedCommandsEndTheConnectionInOrder) {
     B asdu;
     bool message;
     std::string text;
-    uint8_t result;
+    LinkResult result;
   };
   const Case cases[] = {
       {"read: unknown object", IecReadMode::Read102, Bytes({102, 1, 0x40 | 47, 0, 1, 0, 0x10, 0, 0}), true,
-       "Неизвестный адрес объекта информации", 47},
+       "Неизвестный адрес объекта информации", LinkResult::kUnknownObjectAddress},
       {"read: unknown type", IecReadMode::Read102, Bytes({102, 1, 44, 0, 1, 0, 0x10, 0, 0}), true,
-       "Неизвестный идентификатор типа", 44},
+       "Неизвестный идентификатор типа", LinkResult::kUnknownType},
       {"read: other cause", IecReadMode::Read102, Bytes({102, 1, 0x40 | 5, 0, 1, 0, 0x10, 0, 0}), true,
        "Ошибка", LinkResult::kError},
       {"interrogation: negative confirmation", IecReadMode::GroupPoll,

@@ -32,7 +32,7 @@ inline std::vector<uint8_t> ExpectedImage(size_t entries) {
 struct Outcome {
   std::vector<std::shared_ptr<const iec104::DataSetSnapshot>> sets;
   std::vector<std::string> messages;
-  uint8_t result = 0xEE;
+  LinkResult result = LinkResult::kBadShortReply;  // not a result the loop gives
   uint64_t endedAtMs = 0;
   uint16_t sentSequence = 0;
 };

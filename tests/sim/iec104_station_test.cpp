@@ -63,7 +63,7 @@ TEST(Iec104Station, FaultsEndTheConnectionWithTheirResult) {
   struct Case {
     const char* name;
     Iec104FaultPlan faults;
-    uint8_t result;
+    LinkResult result;
     size_t minSets;
   };
   auto plan = [](auto set) {
@@ -75,7 +75,7 @@ TEST(Iec104Station, FaultsEndTheConnectionWithTheirResult) {
       {"close after 2 s", plan([](auto& p) { p.closeAfterMs = 2000; }), LinkResult::kError, 0},
       {"STOPDT act", plan([](auto& p) { p.stopDtAfterMs = 1500; }), LinkResult::kError, 1},
       {"negative confirmation", plan([](auto& p) { p.negativeCause = 0; }), LinkResult::kNegativeAck, 0},
-      {"negative cause 44", plan([](auto& p) { p.negativeCause = 44; }), 44, 0},
+      {"negative cause 44", plan([](auto& p) { p.negativeCause = 44; }), LinkResult::kUnknownType, 0},
       {"no answer", plan([](auto& p) { p.noAnswer = true; }), LinkResult::kNoReply, 0},
       {"garbage", plan([](auto& p) { p.garbageAfterMs = 1500; }), LinkResult::kBadStart, 1},
   };
@@ -140,7 +140,7 @@ TEST(Iec104Station, RefusedReadShowsItsMessage) {
   run.faults = p;
   const auto o = Connect(run);
   EXPECT_EQ(o.messages, std::vector<std::string>{"Неизвестный адрес объекта информации"});
-  EXPECT_EQ(o.result, 47);
+  EXPECT_EQ(o.result, LinkResult::kUnknownObjectAddress);
 }
 
 }  // namespace
