@@ -62,11 +62,11 @@ bool AllArrived(const AsduDecoder& d) {
 
 void KeepTime(AsduDecoder& d, uint8_t type, std::span<const uint8_t> tag) {
   d.time.milliseconds = static_cast<uint16_t>(tag[0] | (tag[1] << 8));
-  d.time.minutes = tag[2];
+  d.time.minute = tag[2];
   if (type == kMeTd1) {
-    d.time.hours = tag[3];
+    d.time.hour = tag[3];
   } else {
-    d.time.hours = (tag[2] & 0x80) ? 0xFF : 0;  // CP24Time2a carries no hours
+    d.time.hour = (tag[2] & 0x80) ? 0xFF : 0;  // CP24Time2a carries no hours
   }
 }
 
