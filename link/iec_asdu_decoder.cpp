@@ -148,6 +148,7 @@ AsduDecoder MakeAsduDecoder(const DeviceDescription& description, const AsduFiel
 
 void PresetMarks(AsduDecoder& d) {
   const auto& m = d.entries;
+  d.awaited.assign(d.marks.size(), false);
   for (size_t k = 0; k < d.marks.size(); ++k) {
     bool awaited = k < m.transferred.size() && m.transferred[k];
     if (d.mode == IecReadMode::GroupPoll && d.group != 0 && k < m.groupCodes.size()) {
@@ -159,6 +160,7 @@ void PresetMarks(AsduDecoder& d) {
                 m.onLinkSequence[k];
     }
     if (!awaited) d.marks[k] = kMarkDone;
+    d.awaited[k] = awaited;
   }
 }
 

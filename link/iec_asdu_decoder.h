@@ -43,6 +43,7 @@ struct AsduDecoder {
   // The cycle's data.
   std::vector<uint8_t> image;  // 2 octets per entry
   std::vector<uint8_t> marks;  // 1 per entry
+  std::vector<bool> awaited;   // per entry: awaited this cycle (set by PresetMarks)
   bool complete = false;
 
   // What the last ASDU said.
