@@ -62,11 +62,11 @@ bool AllArrived(const AsduDecoder& d) {
 
 void KeepTime(AsduDecoder& d, uint8_t type, std::span<const uint8_t> tag) {
   d.time.milliseconds = static_cast<uint16_t>(tag[0] | (tag[1] << 8));
-  d.time.minutes = tag[2];
+  d.time.minute = tag[2];
   if (type == kMeTd1) {
-    d.time.hours = tag[3];
+    d.time.hour = tag[3];
   } else {
-    d.time.hours = (tag[2] & 0x80) ? 0xFF : 0;  // CP24Time2a carries no hours
+    d.time.hour = (tag[2] & 0x80) ? 0xFF : 0;  // CP24Time2a carries no hours
   }
 }
 
@@ -148,6 +148,7 @@ AsduDecoder MakeAsduDecoder(const DeviceDescription& description, const AsduFiel
 
 void PresetMarks(AsduDecoder& d) {
   const auto& m = d.entries;
+  d.awaited.assign(d.marks.size(), false);
   for (size_t k = 0; k < d.marks.size(); ++k) {
     bool awaited = k < m.transferred.size() && m.transferred[k];
     if (d.mode == IecReadMode::GroupPoll && d.group != 0 && k < m.groupCodes.size()) {
@@ -159,6 +160,7 @@ void PresetMarks(AsduDecoder& d) {
                 m.onLinkSequence[k];
     }
     if (!awaited) d.marks[k] = kMarkDone;
+    d.awaited[k] = awaited;
   }
 }
 

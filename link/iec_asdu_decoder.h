@@ -15,6 +15,7 @@
 
 #include "link/iec_asdu.h"
 #include "model/connection_settings.h"
+#include "model/converter_time.h"
 #include "model/device_description.h"
 
 namespace tessvar {
@@ -31,14 +32,6 @@ struct IecEntryMap {
 };
 IecEntryMap BuildIecEntryMap(const DeviceDescription& description);
 
-// Time of day from the time tags the transducer sends.
-struct ConverterTime {
-  uint16_t milliseconds = 0;  // within the minute
-  uint8_t minutes = 0;        // with the invalid bit
-  uint8_t hours = 0;          // with the summer-time bit
-  friend bool operator==(const ConverterTime&, const ConverterTime&) = default;
-};
-
 struct AsduDecoder {
   // Set by the caller at run start.
   AsduFieldSizes sizes;
@@ -50,6 +43,7 @@ struct AsduDecoder {
   // The cycle's data.
   std::vector<uint8_t> image;  // 2 octets per entry
   std::vector<uint8_t> marks;  // 1 per entry
+  std::vector<bool> awaited;   // per entry: awaited this cycle (set by PresetMarks)
   bool complete = false;
 
   // What the last ASDU said.
@@ -57,7 +51,7 @@ struct AsduDecoder {
   uint8_t lastMonitorType = 0;  // last type below 100 or 143
   uint8_t lastCause = 0;        // first cause octet with its P/N and T bits
   uint32_t lastAddress = 0;     // object address of the last object
-  ConverterTime time;
+  ConverterTime time;           // from the time tags of types 10, 34 and 143
   uint8_t asduCounter = 0;      // +1 (mod 256) for every ASDU of a known monitor type
 };
 
