@@ -53,8 +53,8 @@ TEST(Iec104Station, ConverterTimeComesFromTheTimeTags) {
     ASSERT_FALSE(o.sets.empty());
     // The device clock starts at the host's local time: 2026-01-01 03:00 (UTC + 3 h).
     const auto& t = o.sets.front()->converterTime;
-    EXPECT_EQ(t.minutes, 0) << int(type);
-    EXPECT_EQ(t.hours, type == 10 ? 0 : 3) << int(type);
+    EXPECT_EQ(t.minute, 0) << int(type);
+    EXPECT_EQ(t.hour, type == 10 ? 0 : 3) << int(type);
     EXPECT_LT(t.milliseconds, 60000) << int(type);
   }
 }
