@@ -24,6 +24,8 @@
 
 #include "acquisition/poll_plan.h"
 #include "link/link_result.h"
+#include "model/catalogue.h"
+#include "model/converter_time.h"
 #include "model/connection_settings.h"
 #include "platform/clock.h"
 
@@ -156,6 +158,13 @@ class LinkEngine {
   // The values of the last data set carried no time tag of the transducer (IEC types 9
   // and 21): the recorded line then shows the computer's time.
   virtual bool ValuesCameUntimed() const { return false; }
+  // The transducer's time of day the engine decoded from time tags (IEC), if any.
+  virtual std::optional<ConverterTime> DecodedConverterTime() const { return std::nullopt; }
+  // Which entries the last data set carries (IEC: the entries awaited in its cycle); empty
+  // means every entry. Entries not carried keep their values.
+  virtual std::vector<bool> AwaitedEntries() const { return {}; }
+  // Withdraws the quantities the read mode never transfers (IEC link-level read).
+  virtual void RestrictAvailability(std::span<const PollEntry>, AvailabilityMarks&) const {}
 
   virtual void Close(LinkClose how) = 0;
 };

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "acquisition/iec_data_set.h"
 #include "acquisition/run_control_impl.h"
 #include "acquisition/run_ids.h"
 #include "acquisition/run_texts.h"
@@ -48,6 +49,9 @@ void CRunControl::Impl::PollTick() {
     if (holdTimer) ctx.host.KillTimer(ctx.dialog, kPollTimer);
     got = link->Collect(reply);
     if (holdTimer) ArmPollTimer();
+  }
+  if (link) {
+    if (const auto t = link->DecodedConverterTime()) raw.time = *t;
   }
   if (got.showConverterTime) SetField(run_ids::kConverterTime, ConverterTimeText(raw.time));
   if (got.showComputerTime) SetField(run_ids::kComputerTime, computerTimeText);
@@ -105,7 +109,13 @@ void CRunControl::Impl::AfterDataSet(std::span<const uint8_t> dataSet, bool iecI
   options.physicalUnits = ctx.settings.displayMode == DisplayMode::PhysicalUnits;
   options.iec = iecImage;
   options.divisors = ctx.description.divisors;
-  DecodeDataSet(entries, dataSet, options, raw);
+  if (iecImage) {
+    const LinkEngine* link = Engine();
+    DecodeIecImage(entries, dataSet, link ? link->AwaitedEntries() : std::vector<bool>{}, options,
+                   raw);
+  } else {
+    DecodeDataSet(entries, dataSet, options, raw);
+  }
   RefreshValues();
   if (file.IsOpen()) WriteRecordLine();
   ++dataSets;

@@ -157,6 +157,7 @@ void CRunControl::Impl::OnStart() {
   BuildEntries();
   if (!state.m_presenceBuilt) {
     RebuildMarks();
+    if (link) link->RestrictAvailability(entries, ctx.marks);
     state.m_presenceBuilt = true;
   }
   if (link == nullptr) {
