@@ -21,6 +21,7 @@ Iec104Session::Iec104Session(SessionConfig config, AsduDecoder decoder, Clock& c
     : config_(std::move(config)), decoder_(std::move(decoder)), clock_(clock) {
   decoder_.sizes = kIec104FieldSizes;
   StartCycle(decoder_);
+  NoteAwaited();
   lastActivityMs_ = clock_.MonotonicMs();
 }
 
@@ -179,10 +180,12 @@ void Iec104Session::CompleteDataSet() {
   if (config_.mode == IecReadMode::LinkLevelRead) {
     requestTime_ = config_.timeBase == TimeBase::Gmt ? clock_.UtcNow() : clock_.LocalNow();
   }
+  snapshot->awaited = awaited_;
   snapshot->requestTime = requestTime_;
   snapshot->sequence = ++dataSets_;
   events_.push_back({SessionEvent::Kind::DataSet, std::move(snapshot), {}, LinkResult::kGood});
   StartCycle(decoder_);
+  NoteAwaited();
 }
 
 void Iec104Session::AfterBatch() {
@@ -191,6 +194,11 @@ void Iec104Session::AfterBatch() {
     readWanted_ = true;
   }
   Step();
+}
+
+void Iec104Session::NoteAwaited() {
+  awaited_.assign(decoder_.marks.size(), false);
+  for (size_t k = 0; k < decoder_.marks.size(); ++k) awaited_[k] = decoder_.marks[k] == kMarkAwaited;
 }
 
 uint16_t Iec104Session::Unacknowledged() const {

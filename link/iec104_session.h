@@ -48,6 +48,7 @@ struct DataSetSnapshot {
   uint8_t lastType = 0;
   uint8_t lastMonitorType = 0;
   uint8_t lastCause = 0;
+  std::vector<bool> awaited;            // the entries this cycle waited for (the others keep their values)
   std::optional<WallTime> requestTime;  // when the request that brought it was sent
   uint64_t sequence = 0;                // 1, 2, ... per connection
 };
@@ -111,6 +112,7 @@ class Iec104Session {
   bool TrySendClockSync(uint64_t now);
   void CompleteDataSet();
   void End(LinkResult result);
+  void NoteAwaited();
   uint16_t Unacknowledged() const;
 
   SessionConfig config_;
@@ -138,6 +140,7 @@ class Iec104Session {
   std::optional<uint64_t> clockSyncDueMs_;
   std::optional<uint64_t> restartDueMs_;
   std::optional<WallTime> requestTime_;
+  std::vector<bool> awaited_;  // marks preset at the start of the cycle
   uint64_t dataSets_ = 0;
 
   std::vector<std::vector<uint8_t>> outgoing_;

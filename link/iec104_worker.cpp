@@ -53,6 +53,7 @@ void Deliver(Iec104Session& session, WorkerShared& shared,
              const std::function<void(SessionEvent&&)>& onEvent) {
   for (auto& e : session.TakeEvents()) {
     if (e.kind == SessionEvent::Kind::DataSet) shared.Publish(e.dataSet);
+    if (e.kind == SessionEvent::Kind::Message) shared.SetEndMessage(e.text);
     if (e.kind == SessionEvent::Kind::Ended) {
       shared.endResult = e.result;
       shared.ended = true;
@@ -66,6 +67,16 @@ void Deliver(Iec104Session& session, WorkerShared& shared,
 void WorkerShared::Publish(std::shared_ptr<const DataSetSnapshot> snapshot) {
   std::lock_guard lock(mutex_);
   latest_ = std::move(snapshot);
+}
+
+void WorkerShared::SetEndMessage(std::string text) {
+  std::lock_guard lock(mutex_);
+  endMessage_ = std::move(text);
+}
+
+std::string WorkerShared::EndMessage() {
+  std::lock_guard lock(mutex_);
+  return endMessage_;
 }
 
 void WorkerShared::MarkDone() {

@@ -56,11 +56,14 @@ class WorkerShared {
   bool WaitDone(uint32_t ms);
   // The data set completed since the last take, if any (the new-data flag and the array).
   std::shared_ptr<const DataSetSnapshot> TakeDataSet();
+  void SetEndMessage(std::string text);
+  std::string EndMessage();
 
  private:
   std::mutex mutex_;
   std::condition_variable doneChanged_;
   std::shared_ptr<const DataSetSnapshot> latest_;
+  std::string endMessage_;
 };
 
 // The connection loop, on whatever thread calls it: until the session ends, the socket fails
@@ -86,6 +89,8 @@ class Iec104Worker {
   bool Ended() const { return shared_->ended; }
   LinkResult EndResult() const { return shared_->endResult; }
   std::shared_ptr<const DataSetSnapshot> TakeDataSet() { return shared_->TakeDataSet(); }
+  // The message box text of a refused command that ended the connection, or empty.
+  std::string EndMessage() { return shared_->EndMessage(); }
   // Asks for an orderly end (STOPDT act) and waits for it up to 51 rounds of 100 ms, letting
   // `windowClock` keep the window painting between rounds; then ends it without goodbye.
   // Joins in every case; no notice is delivered afterwards. False when the orderly end did
