@@ -15,6 +15,9 @@ LinkResult RefusalResult(uint8_t causeOctet) {
   return LinkResult::kNegativeAck;
 }
 
+// Time since `since`; 0 when `since` was taken after `now` (the clock moved on meanwhile).
+uint64_t Since(uint64_t now, uint64_t since) { return now > since ? now - since : 0; }
+
 }  // namespace
 
 Iec104Session::Iec104Session(SessionConfig config, AsduDecoder decoder, Clock& clock)
@@ -238,7 +241,7 @@ bool Iec104Session::TrySendClockSync(uint64_t now) {
 void Iec104Session::Step() {
   if (ended_) return;
   const uint64_t now = clock_.MonotonicMs();
-  if (unackedSinceMs_ && now - *unackedSinceMs_ >= kAckDelayMs) AcknowledgeIfDue(true);
+  if (unackedSinceMs_ && Since(now, *unackedSinceMs_) >= kAckDelayMs) AcknowledgeIfDue(true);
   if (stopping_) {
     if (stopDeadlineMs_ && now >= *stopDeadlineMs_) End(endResult_);
     return;
@@ -259,7 +262,7 @@ void Iec104Session::Step() {
     SendRead();
     readAllowedMs_ = now + config_.pollPeriodMs;
   }
-  if (now - lastActivityMs_ >= kSilenceLimitMs) End(LinkResult::kNoReply);
+  if (Since(now, lastActivityMs_) >= kSilenceLimitMs) End(LinkResult::kNoReply);
 }
 
 std::optional<uint64_t> Iec104Session::NextDeadlineMs() const {

@@ -289,6 +289,31 @@ TEST_F(Iec104SessionTest, SilenceEndsTheConnectionWithNoReply) {
   EXPECT_EQ(session->EndResult(), LinkResult::kNoReply);
 }
 
+// A clock that moves on by 1 ms whenever it is read, as a real one may between two readings.
+class MovingClock : public VirtualClock {
+ public:
+  uint64_t MonotonicMs() override {
+    Advance(1);
+    return VirtualClock::MonotonicMs();
+  }
+};
+
+TEST(Iec104SessionMovingClock, ACommandSentWithinAStepIsNotTakenForSilence) {
+  MovingClock clock;
+  SessionConfig c;
+  c.mode = IecReadMode::Read102;
+  c.readAddresses = {0x10};
+  c.pollPeriodMs = 1;
+  Iec104Session s(c, MakeAsduDecoder(ThreeEntries(), kIec104FieldSizes, c.mode, 0), clock);
+  s.Start();
+  s.Feed(kStartCon);
+  for (int k = 0; k < 50; ++k) {
+    s.Feed(StationI(k, Bytes({9, 0x83, 5, 0, 1, 0, 0x10, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0, 0})));
+    s.Step();
+  }
+  EXPECT_FALSE(s.Ended());
+}
+
 TEST_F(Iec104SessionTest, ReadModeReadsEachRunInTurnPacedByThePollPeriod) {
   Make(IecReadMode::Read102, {0x10, 0x12});
   Sent();
