@@ -5,7 +5,9 @@
 // synchronisation) and takes what the thread completed: each tick hands the latest value
 // image on as one data set, and in the cyclic mode each completed image asks for a tick at
 // once. A connection the station or the stream ended is reported by the next tick with its
-// status text, and the run restarts.
+// status text, and the run restarts. The connection thread reads the context's clock
+// (monotonic and wall time, never Sleep), so that clock must be safe to read from any
+// thread, as the real clock and the Qt window's clock over it are.
 #include <memory>
 #include <optional>
 #include <string>
