@@ -47,7 +47,8 @@ ProtocolKind CRunControl::Impl::Protocol() const {
 LinkEngine* CRunControl::Impl::Engine() {
   const ProtocolKind protocol = Protocol();
   if (engineProtocol != protocol) {
-    engine = MakeLinkEngine(protocol, engineContext);
+    engine = ctx.makeEngine ? ctx.makeEngine(protocol, engineContext)
+                            : MakeLinkEngine(protocol, engineContext);
     engineProtocol = protocol;
   }
   return engine.get();

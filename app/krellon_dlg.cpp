@@ -79,6 +79,7 @@ CKrellonDlg::CKrellonDlg(WindowHost& host, Clock& clock, SettingsStore& store, K
       [this](int id) { return TextMember(id); },
       seams_.makeSerialPort,
       seams_.makeTcpSocket,
+      seams_.makeEngine,
   });
   colourObserver_ = std::make_unique<ColourObserver>(*this);
   dialog_.AddObserver(colourObserver_.get());

@@ -50,6 +50,8 @@ struct KrellonSeams {
   std::function<std::unique_ptr<TcpSocket>()> makeTcpSocket;
   // Hands a settings text to the serial line outside a run (a closed port ignores it).
   std::function<void(std::string_view settingsText)> configureSerial;
+  // The engine of a protocol; the built-in ones when empty.
+  std::function<std::unique_ptr<LinkEngine>(ProtocolKind, const EngineContext&)> makeEngine;
 };
 
 struct SystemMenuItem {
