@@ -135,9 +135,25 @@ void CKrellonDlg::BindHandlers() {
     d.OnCommand(command, [this, command] { OnSysCommand(command); });
 }
 
+// The window is built in a fixed order: lists and captions first, then the defaults of the
+// settings, then the values (which read the settings), then the serial ports.
 bool CKrellonDlg::OnInitDialog() {
+  FillLists();
+  ShowConnectionDefaults();
+  ShowNominalDefaults();
+  ShowPollDefaults();
+  SetCaptions();
+  ShowModeDefaults();
+  run_->RefreshValues();
+  ResetDescriptionState();
+  ListSerialPorts();
+  ResetSerialLine();
+  return true;
+}
+
+// The template items of the lists, the system menu, the protocol and group lists.
+void CKrellonDlg::FillLists() {
   Dialog& d = dialog_;
-  // 1. The controls exist: the lists get their template items.
   for (const auto& list : MainWindowTemplateItems())
     for (std::string_view item : list.items) d.AddItem(list.id, item);
 
@@ -149,38 +165,47 @@ bool CKrellonDlg::OnInitDialog() {
   // The separator under the tab row.
   d.SetLines({{0, 18, 600, 18, kBlack}, {600, 18, 600, 0, kBlack}});
 
-  // 4, 5.
+  for (std::string_view p : kProtocolTexts) d.AddItem(idc::kProtocolList, p);
+  d.AddItem(idc::kGroupList, "Общий");
+  for (int g = 1; g <= 16; ++g) d.AddItem(idc::kGroupList, std::to_string(g));
+}
+
+// No address known yet: the broadcast IP, local time, no description port.
+void CKrellonDlg::ShowConnectionDefaults() {
+  Dialog& d = dialog_;
   d.SetIpv4(idc::kIpAddress, 0xFFFFFFFF);
   settings_.ipAddress = 0xFFFFFFFF;
   settings_.timeBase = TimeBase::Local;
   d.SetSelection(idc::kTimeBaseList, d.FindExact(idc::kTimeBaseList, "Local"));
   settings_.descriptionTcpPort = 0;
 
-  // 6, 7.
-  for (std::string_view p : kProtocolTexts) d.AddItem(idc::kProtocolList, p);
-  d.AddItem(idc::kGroupList, "Общий");
-  for (int g = 1; g <= 16; ++g) d.AddItem(idc::kGroupList, std::to_string(g));
-
-  // 9.
   d.SetText(idc::kFailureCount, "0");
+}
 
-  // 10.
+// Nominal voltage 30 V and current 75 A on both channels.
+void CKrellonDlg::ShowNominalDefaults() {
+  Dialog& d = dialog_;
   for (int id : {idc::kNominalVoltage1, idc::kNominalVoltage2})
     d.SetSelection(id, d.FindExact(id, "30"));
   d.SetText(idc::kNominalCurrent1, "75");
   d.SetText(idc::kNominalCurrent2, "75");
   settings_.nominals = DcNominals{};
+}
 
-  // 12.
+// Device address 1, poll period 500 ms (150 ms at the least).
+void CKrellonDlg::ShowPollDefaults() {
+  Dialog& d = dialog_;
   d.SetSpinRange(idc::kDeviceAddressSpin, 1, 65535);
   d.SetSpinPos(idc::kDeviceAddressSpin, 1);
   deviceAddressField_ = 1;
 
-  // 14.
   settings_.pollPeriodMs = 500;
   settings_.minPollPeriodMs = 150;
+}
 
-  // 15. Captions.
+// The captions of the window in its one language.
+void CKrellonDlg::SetCaptions() {
+  Dialog& d = dialog_;
   static constexpr std::pair<int, std::string_view> kCaptions[] = {
       {1107, "Файл"},
       {1113, "МЭК-101"},
@@ -214,38 +239,40 @@ bool CKrellonDlg::OnInitDialog() {
       {1213, "Проверка RTC"},
   };
   for (const auto& [id, text] : kCaptions) d.SetText(id, text);
+}
 
-  // 16.
+// Physical units, IEC link-level reading, the IP field off until a TCP protocol is chosen.
+void CKrellonDlg::ShowModeDefaults() {
+  Dialog& d = dialog_;
   d.Enable(idc::kIpAddress, false);
   d.Enable(idc::kIpLabel, false);
 
-  // 17.
   settings_.displayMode = DisplayMode::PhysicalUnits;
   d.SetCheck(idc::kDisplayMode, true);
   d.SetText(idc::kDisplayMode, "Физ. ед");
 
-  // 18.
   settings_.iecReadMode = IecReadMode::LinkLevelRead;
   texts_[idc::kDelayField] = "0";
   texts_[idc::kRecordingTime] = "00 : 00 : 15";
   texts_[idc::kRemainingTime] = "00 : 00 : 00";
 
-  // 19.
   settings_.iecSizes = IecFieldSizes{};
+}
 
-  // 20.
-  run_->RefreshValues();
-
-  // 21.
+// Nothing described yet: no divisors, the general group, no quantity present.
+void CKrellonDlg::ResetDescriptionState() {
+  Dialog& d = dialog_;
   description_.divisors.clear();
   settings_.group.position = 0;
   d.SetSelection(idc::kGroupList, 0);
 
-  // 22, 23.
   marks_ = AvailabilityMarks{};
   catalogue_.Build();
+}
 
-  // 24-26. The serial ports and the stored port.
+// The serial ports present, "НЕТ" after them, and the stored port selected.
+void CKrellonDlg::ListSerialPorts() {
+  Dialog& d = dialog_;
   serialPorts_ = EnumerateSerialPorts();
   if (!serialPorts_.empty()) {
     d.ResetContent(idc::kPortList);
@@ -259,17 +286,17 @@ bool CKrellonDlg::OnInitDialog() {
     const auto it = std::find(items.begin(), items.end(), settings_.portText);
     d.SetSelection(idc::kPortList, it == items.end() ? -1 : static_cast<int>(it - items.begin()));
   }
+}
 
-  // 27. The serial line starts from the default parameters.
+// The serial line starts from the default parameters; the fields show the members.
+void CKrellonDlg::ResetSerialLine() {
   settings_.serial = SerialParameters{};
   ConfigureSerial(BuildSerialSettingsText(settings_.serial));
 
-  // 28, 29.
   settings_.deviceAddress = 1;
   deviceAddressField_ = 1;
   ShowFields();
   RefreshColors();
-  return true;
 }
 
 void CKrellonDlg::ReadStoredPort() {

@@ -140,6 +140,17 @@ class CKrellonDlg : public PageOwner {
   void ShowPollPeriod() override;
 
  private:
+  // The steps of OnInitDialog, in their order.
+  void FillLists();
+  void ShowConnectionDefaults();
+  void ShowNominalDefaults();
+  void ShowPollDefaults();
+  void SetCaptions();
+  void ShowModeDefaults();
+  void ResetDescriptionState();
+  void ListSerialPorts();
+  void ResetSerialLine();
+
   class ColourObserver;
 
   void BindHandlers();
