@@ -47,6 +47,8 @@ struct EngineContext {
   // Asks the window thread for a poll tick (for engines that pace the run themselves);
   // safe to call from any thread.
   std::function<void()> requestTick;
+  // Runs a closure on the window thread; safe to call from any thread.
+  std::function<void(std::function<void()>)> post;
 };
 
 // Where a TCP engine connects: the IPv4 address of the window and the port the window's
@@ -80,6 +82,7 @@ struct CollectOutcome {
   bool showConverterTime = false;  // the engine refreshed the converter time it decodes
   bool showComputerTime = false;   // the request-time stamp belongs to this reply
   bool passComplete = false;       // the reply ends the pass over the description
+  std::string message;             // shown in a message box (caption "Ошибка") when not empty
 };
 
 enum class AfterRequest : uint8_t {
@@ -160,6 +163,9 @@ class LinkEngine {
   virtual bool ValuesCameUntimed() const { return false; }
   // The transducer's time of day the engine decoded from time tags (IEC), if any.
   virtual std::optional<ConverterTime> DecodedConverterTime() const { return std::nullopt; }
+  // When the request the last data set answers went out, for engines that send on their own
+  // (the IEC 104 connection thread); the computer-time field then shows it.
+  virtual std::optional<WallTime> RequestTime() const { return std::nullopt; }
   // Which entries the last data set carries (IEC: the entries awaited in its cycle); empty
   // means every entry. Entries not carried keep their values.
   virtual std::vector<bool> AwaitedEntries() const { return {}; }

@@ -51,7 +51,9 @@ void CRunControl::Impl::PollTick() {
   }
   if (link) {
     if (const auto t = link->DecodedConverterTime()) raw.time = *t;
+    if (const auto t = link->RequestTime(); t && got.showComputerTime) computerTimeText = ComputerTimeText(*t);
   }
+  if (!got.message.empty()) ctx.host.MessageBox(got.message, run_texts::kError);
   if (got.showConverterTime) SetField(run_ids::kConverterTime, ConverterTimeText(raw.time));
   if (got.showComputerTime) SetField(run_ids::kComputerTime, computerTimeText);
   if (got.showConverterTime || got.showComputerTime) ctx.show();

@@ -34,7 +34,8 @@ CRunControl::Impl::Impl(RunContext context)
                       ctx.host.Post([this] {
                         if (state.m_running) PollTick();
                       });
-                    }} {}
+                    },
+                    .post = [this](std::function<void()> fn) { ctx.host.Post(std::move(fn)); }} {}
 
 ProtocolKind CRunControl::Impl::Protocol() const {
   const int sel = ctx.dialog.Has(run_ids::kProtocolList)

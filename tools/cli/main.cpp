@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   CLI::App app{"tessvar-cli: the Tessvar window without a screen"};
   app.add_option("--dat", o.dat, "device description file (.dat)")->required()->check(CLI::ExistingFile);
   app.add_option("--protocol", o.protocol, "protocol list entry (prefix), e.g. \"MODBUS RTU\"");
-  app.add_option("--port", o.port, "serial port (ttyUSB0, /dev/pts/3) or TCP port number");
+  app.add_option("--port", o.port, "serial port (ttyUSB0, /dev/pts/3) or TCP port number (also for МЭК-104, whose window uses 2404)");
   app.add_option("--ip", o.ip, "IPv4 address of a TCP device");
   app.add_option("--address", o.address, "device address");
   app.add_option("--poll-ms", o.pollMs, "poll period in milliseconds");
