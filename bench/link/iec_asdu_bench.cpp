@@ -15,7 +15,7 @@ using namespace tessvar;
 
 DeviceDescription Quantities(int n) {
   DeviceDescription d;
-  for (int a = 0; a < n; ++a) d.entries.push_back({"Напряжение (Udc1)", std::to_string(0x10 + a), "2"});
+  for (int a = 0; a < n; ++a) d.entries.push_back({"Напряжение (Udc1)", FormatHexAddress(static_cast<uint32_t>(0x10 + a)), "2"});
   return d;
 }
 
