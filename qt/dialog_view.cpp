@@ -33,8 +33,14 @@ bool IsButtonKind(ControlKind k) {
   return k == ControlKind::PushButton || k == ControlKind::DefaultPushButton;
 }
 
+// A page without a title bar lives inside its owner's window, over its client area, rather
+// than as a window of its own: focus then moves between controls of one window, so no
+// window manager (or focus-stealing prevention) can take the focus away from a page that
+// was just shown, and the page stays until the user moves the focus out of it.
+bool InnerPageTemplate(const DialogTemplate& t, bool owned) { return owned && (t.flags & dlg::kNoTitle); }
+
 Qt::WindowFlags FlagsFor(const DialogTemplate& t, bool owned) {
-  if (owned && (t.flags & dlg::kNoTitle)) return Qt::Tool | Qt::FramelessWindowHint;
+  if (InnerPageTemplate(t, owned)) return Qt::Widget;
   Qt::WindowFlags f = Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint |
                       Qt::MSWindowsFixedSizeDialogHint;
   if (t.flags & dlg::kSystemMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
@@ -49,6 +55,11 @@ DialogView::DialogView(Dialog& dialog, QWidget* parent)
     : QWidget(parent, FlagsFor(dialog.Template(), parent != nullptr)), dialog_(&dialog) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   setWindowIcon(AppIcon());
+  innerPage_ = InnerPageTemplate(dialog.Template(), parent != nullptr);
+  if (innerPage_) {
+    setAutoFillBackground(true);
+    hide();  // a child would otherwise show with its owner
+  }
   Build();
   dialog_->AddObserver(this);
   focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
@@ -207,7 +218,15 @@ QWidget* DialogView::Control(int id) const {
   return it == widgets_.end() ? nullptr : it->second;
 }
 
+DialogView* DialogView::ViewOwning(const QWidget* w) {
+  for (const QWidget* p = w; p; p = p->parentWidget())
+    if (auto* v = dynamic_cast<const DialogView*>(p)) return const_cast<DialogView*>(v);
+  return nullptr;
+}
+
 int DialogView::IdOf(const QWidget* w) const {
+  // A page inside this window is another dialog: its controls are not this one's.
+  if (ViewOwning(w) != this) return -1;
   for (const QWidget* p = w; p && p != this; p = p->parentWidget()) {
     for (const auto& [id, cw] : widgets_)
       if (cw == p) return id;
@@ -343,6 +362,16 @@ void DialogView::MirrorColors(QWidget* w, const ControlState& s) {
 
 void DialogView::paintEvent(QPaintEvent* e) {
   QWidget::paintEvent(e);
+  if (innerPage_) {
+    // The raised edge a window without a title bar gets.
+    QPainter frame(this);
+    frame.setPen(palette().color(QPalette::Light));
+    frame.drawLine(0, 0, width() - 1, 0);
+    frame.drawLine(0, 0, 0, height() - 1);
+    frame.setPen(palette().color(QPalette::Shadow));
+    frame.drawLine(width() - 1, 0, width() - 1, height() - 1);
+    frame.drawLine(0, height() - 1, width() - 1, height() - 1);
+  }
   if (!dialog_ || dialog_->Lines().empty()) return;
   QPainter painter(this);
   for (const DialogLine& l : dialog_->Lines()) {
@@ -441,7 +470,7 @@ void DialogView::OnFocusChanged(QWidget* old, QWidget* now) {
   if (!dialog_) return;
   const int idNow = IdOf(now);
   const bool oldHere = old && (old == this || IdOf(old) >= 0);
-  const bool nowHere = now && (idNow >= 0 || now->window() == this);
+  const bool nowHere = now && (idNow >= 0 || ViewOwning(now) == this);
   // Focus within the window moves between controls; focus that leaves it (for a page, a
   // message box or another program) leaves the Dialog without a focused control.
   if (idNow >= 0) {

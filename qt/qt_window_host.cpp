@@ -193,27 +193,38 @@ void QtWindowHost::ShowModeless(Dialog& page, Dialog& owner) {
   if (ownerView) {
     // Pages are placed by their owner; a window with a title bar starts centred over it.
     const QRect o = ownerView->frameGeometry();
-    view.move((page.Template().flags & dlg::kNoTitle)
-                  ? o.topLeft()
-                  : o.center() - QPoint(view.width() / 2, view.height() / 2));
+    if (view.IsInnerPage()) view.move(ownerView->mapFromGlobal(o.topLeft()));
+    else if (!(page.Template().flags & dlg::kNoTitle))
+      view.move(o.center() - QPoint(view.width() / 2, view.height() / 2));
+    else view.move(o.topLeft());
   }
   view.show();
   view.raise();
-  view.activateWindow();
-  // The first control that takes the focus gets it, as a freshly shown dialog does.
-  if (QWidget* first = view.nextInFocusChain(); first && first != &view && view.isAncestorOf(first))
-    first->setFocus(Qt::ActiveWindowFocusReason);
+  if (!view.IsInnerPage()) view.activateWindow();
+  // The control the page's initialisation chose gets the focus, or else the first one that
+  // takes the focus from the keyboard (never a label: that would count as leaving the page).
+  QWidget* first = view.Control(page.Focus());
+  for (QWidget* w = view.nextInFocusChain(); !first && w && w != &view; w = w->nextInFocusChain())
+    if (view.isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
+        w->isVisibleTo(&view))
+      first = w;
+  if (first) first->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 ScreenRect QtWindowHost::WindowRect(Dialog& d) {
   DialogView* v = ViewOf(d);
   if (!v) return {};
-  const QRect r = v->frameGeometry();
+  QRect r = v->frameGeometry();
+  // A page inside its owner's window has its rectangle on the screen all the same.
+  if (v->IsInnerPage()) r.moveTopLeft(v->parentWidget()->mapToGlobal(r.topLeft()));
   return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
 void QtWindowHost::MoveWindow(Dialog& d, int left, int top) {
-  if (DialogView* v = ViewOf(d)) v->move(left, top);
+  DialogView* v = ViewOf(d);
+  if (!v) return;
+  if (v->IsInnerPage()) v->move(v->parentWidget()->mapFromGlobal(QPoint(left, top)));
+  else v->move(left, top);
 }
 
 void QtWindowHost::Repaint(Dialog& d, bool) {
