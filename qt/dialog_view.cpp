@@ -149,6 +149,9 @@ QWidget* DialogView::Create(const ControlTemplate& c) {
       if (c.kind == ControlKind::ClickableText) {
         auto* cl = new ClickableLabel(this);
         cl->setCursor(Qt::PointingHandCursor);
+        // A click on a tab takes the focus, so an open page sees the focus leave for a
+        // control of this window before the tab opens the next page.
+        cl->setFocusPolicy(Qt::ClickFocus);
         cl->onClick = [this, id] {
           if (dialog_) dialog_->UserClick(id);
         };
