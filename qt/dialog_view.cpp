@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <algorithm>
 #include <charconv>
 
@@ -28,6 +29,10 @@ QString FromUtf8(std::string_view s) {
 }
 
 QColor ToQColor(const Rgb& c) { return QColor(c.r, c.g, c.b); }
+
+// What a window manager adds around a window (title bar and borders), before the window
+// is shown and the real frame is known.
+constexpr QSize kFrameReserve(12, 40);
 
 bool IsButtonKind(ControlKind k) {
   return k == ControlKind::PushButton || k == ControlKind::DefaultPushButton;
@@ -76,7 +81,16 @@ DialogView::~DialogView() {
 
 void DialogView::Build() {
   const DialogTemplate& t = dialog_->Template();
-  const QFont font = TemplateFont(t);
+  const QFont asked = TemplateFont(t);
+  QFont font = asked;
+  if (auto* owner = dynamic_cast<const DialogView*>(parentWidget()); owner && innerPage_) {
+    // A page inside its owner shrinks with it.
+    font.setPointSizeF(asked.pointSizeF() * owner->fontScale_);
+  } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    // A window of its own must fit the screen it opens on, whatever the scaling.
+    font = FitFont(asked, t, screen->availableGeometry().size(), kFrameReserve);
+  }
+  fontScale_ = asked.pointSizeF() > 0 ? font.pointSizeF() / asked.pointSizeF() : 1.0;
   setFont(font);
   units_ = DialogUnits(font);
   setFixedSize(units_.X(t.width), units_.Y(t.height));
@@ -366,14 +380,13 @@ void DialogView::MirrorColors(QWidget* w, const ControlState& s) {
 void DialogView::paintEvent(QPaintEvent* e) {
   QWidget::paintEvent(e);
   if (innerPage_) {
-    // The raised edge a window without a title bar gets.
+    // The edge of a window without a title bar, so that the page stands out from the
+    // window it lies on.
     QPainter frame(this);
-    frame.setPen(palette().color(QPalette::Light));
-    frame.drawLine(0, 0, width() - 1, 0);
-    frame.drawLine(0, 0, 0, height() - 1);
     frame.setPen(palette().color(QPalette::Shadow));
-    frame.drawLine(width() - 1, 0, width() - 1, height() - 1);
-    frame.drawLine(0, height() - 1, width() - 1, height() - 1);
+    frame.drawRect(rect().adjusted(0, 0, -1, -1));
+    frame.setPen(palette().color(QPalette::Light));
+    frame.drawRect(rect().adjusted(1, 1, -2, -2));
   }
   if (!dialog_ || dialog_->Lines().empty()) return;
   QPainter painter(this);

@@ -68,6 +68,7 @@ class DialogView : public QWidget, public DialogObserver {
   QString menuText_;
   int menuCommand_ = -1;
   bool innerPage_ = false;
+  qreal fontScale_ = 1.0;  // the font used over the one the template asks for
   QMetaObject::Connection focusConnection_;
 };
 
