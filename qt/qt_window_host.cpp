@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QMetaObject>
 
@@ -137,8 +138,7 @@ std::optional<std::string> QtWindowHost::OpenFileDialog(const FileFilter& filter
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilter(NameFilter(filter));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  return RunFileDialog(dialog);
 }
 
 std::optional<std::string> QtWindowHost::SaveFileDialog(const FileFilter& filter,
@@ -151,8 +151,15 @@ std::optional<std::string> QtWindowHost::SaveFileDialog(const FileFilter& filter
   while (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
   if (!ext.isEmpty()) dialog.setDefaultSuffix(ext);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+  return RunFileDialog(dialog);
+}
+
+std::optional<std::string> QtWindowHost::RunFileDialog(QFileDialog& dialog) {
+  if (!lastFolder_.isEmpty()) dialog.setDirectory(lastFolder_);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  const QString chosen = dialog.selectedFiles().first();
+  lastFolder_ = QFileInfo(chosen).absolutePath();
+  return chosen.toStdString();
 }
 
 void QtWindowHost::SetTimer(Dialog& owner, int id, uint32_t periodMs) {

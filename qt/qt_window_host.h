@@ -4,6 +4,7 @@
 // DialogView per Dialog it shows.
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -16,6 +17,8 @@
 
 #include "qt/dialog_view.h"
 #include "ui/window_host.h"
+
+class QFileDialog;
 
 namespace tessvar::qt {
 
@@ -36,6 +39,9 @@ class QtWindowHost : public WindowHost {
   // The next open-file dialog is answered with `path` without asking (the description
   // named on the command line).
   void PresetOpenAnswer(std::string path) { presetOpen_ = std::move(path); }
+  // The folder the first file dialog opens in; later ones open where the last one ended.
+  void SetStartFolder(const QString& folder) { lastFolder_ = folder; }
+  const QString& LastFolder() const { return lastFolder_; }
   // The window-menu item (context menu and F1) of every dialog with a system menu.
   void SetMenuCommand(const QString& text, int command);
 
@@ -85,6 +91,8 @@ class QtWindowHost : public WindowHost {
   // Asks for the closures that waited for a wait or a tick to end.
   void ResumePosted();
   QWidget* ActiveParent() const;
+  // Runs a file dialog from the last folder and remembers where it ended.
+  std::optional<std::string> RunFileDialog(QFileDialog& dialog);
 
   QObject context_;
   std::map<const Dialog*, QPointer<DialogView>> views_;
@@ -93,6 +101,7 @@ class QtWindowHost : public WindowHost {
   int waitDepth_ = 0;
   int skippedTicks_ = 0;
   std::optional<std::string> presetOpen_;
+  QString lastFolder_;
   QString menuText_;
   int menuCommand_ = -1;
   std::mutex postedMutex_;

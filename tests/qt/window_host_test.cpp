@@ -1,6 +1,8 @@
 // The Qt window host: message boxes, file dialogs, window timers, pages and posted closures,
 // and the clock whose waits keep the window painted without re-entering a tick.
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -15,6 +17,7 @@
 #include <thread>
 
 #include "platform/posix/real_clock.h"
+#include "qt/localisation.h"
 #include "qt/qt_clock.h"
 #include "qt/qt_window_host.h"
 #include "tests/qt/test_template.h"
@@ -128,6 +131,45 @@ class WindowHostTest : public QObject {
     });
     QVERIFY(!host_->OpenFileDialog({"Файлы конфигурации (*.dat)", "*.dat"}).has_value());
     QCOMPARE(filters, QStringList{Q("Файлы конфигурации (*.dat)")});
+  }
+
+  void fileDialogsStartInTheSamplesThenInTheLastFolderAndSpeakRussian() {
+    QTemporaryDir samples, records;
+    QVERIFY(samples.isValid() && records.isValid());
+    QVERIFY(QDir().mkpath(records.filePath(QStringLiteral("день"))));
+    host_->SetStartFolder(samples.path());
+    QVERIFY(qt::InstallRussianTranslations(*qApp));  // qt6-translations-l10n
+    struct Step {
+      bool save;
+      QString opensIn;
+      QString choose;  // empty: cancel
+    };
+    const QString recordFile = records.filePath(Q("день/запись.txt"));
+    const Step steps[] = {
+        {false, samples.path(), {}},                        // the samples at first
+        {true, samples.path(), recordFile},                 // a cancel does not move it
+        {false, records.filePath(Q("день")), {}},           // where the last choice was
+        {true, records.filePath(Q("день")), {}},
+    };
+    for (const Step& st : steps) {
+      QString openedIn, cancelText;
+      WhenModalOpens<QFileDialog>([&](QFileDialog* d) {
+        openedIn = d->directory().absolutePath();
+        if (auto* box = d->findChild<QDialogButtonBox*>())
+          if (QPushButton* b = box->button(QDialogButtonBox::Cancel)) cancelText = b->text();
+        if (st.choose.isEmpty()) {
+          d->reject();
+        } else {
+          d->selectFile(st.choose);
+          QMetaObject::invokeMethod(d, "accept");
+        }
+      });
+      const auto chosen = st.save ? host_->SaveFileDialog({"Текстовые файлы", "*.txt"}, "txt")
+                                  : host_->OpenFileDialog({"Файлы конфигурации", "*.dat"});
+      QCOMPARE(openedIn, QDir(st.opensIn).absolutePath());
+      QCOMPARE(chosen.has_value(), !st.choose.isEmpty());
+      QCOMPARE(cancelText.remove(QLatin1Char('&')), Q("Отмена"));
+    }
   }
 
   void timersTickByIdAndStopWhenKilled() {
