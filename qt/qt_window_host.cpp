@@ -32,7 +32,7 @@ void QtWindowHost::TimerDeleter::operator()(QTimer* t) const {
   t->deleteLater();
 }
 
-QtWindowHost::QtWindowHost() = default;
+QtWindowHost::QtWindowHost() { monotonic_.start(); }
 
 QtWindowHost::~QtWindowHost() {
   timers_.clear();
@@ -164,16 +164,30 @@ std::optional<std::string> QtWindowHost::RunFileDialog(QFileDialog& dialog) {
 
 void QtWindowHost::SetTimer(Dialog& owner, int id, uint32_t periodMs) {
   const Key key{&owner, id};
+  periodMs = std::min<uint32_t>(periodMs, 0x7FFFFFFF);
   auto it = timers_.find(key);
   if (it == timers_.end()) {
-    std::unique_ptr<QTimer, TimerDeleter> t(new QTimer(&context_));
-    t->setTimerType(Qt::PreciseTimer);
+    WindowTimer t;
+    t.shot.reset(new QTimer(&context_));
+    t.shot->setSingleShot(true);
+    t.shot->setTimerType(Qt::PreciseTimer);
     Dialog* d = &owner;
-    QObject::connect(t.get(), &QTimer::timeout, &context_, [this, d, id] { Tick(d, id); });
+    QObject::connect(t.shot.get(), &QTimer::timeout, &context_, [this, d, id] { Tick(d, id); });
     it = timers_.emplace(key, std::move(t)).first;
   }
+  std::optional<RunningTick> running;
+  if (runningTick_ && runningTick_->first == key) running = runningTick_->second;
+  WindowTimer& t = it->second;
+  t.period = periodMs;
+  t.pending = false;
   // A zero period still ticks, as soon as the window is idle.
-  it->second->start(static_cast<int>(std::min<uint32_t>(periodMs, 0x7FFFFFFF)));
+  t.due = FirstTickDue(periodMs, NowMs(), running);
+  Aim(t);
+}
+
+void QtWindowHost::Aim(WindowTimer& t) {
+  const uint64_t now = NowMs();
+  t.shot->start(static_cast<int>(t.due > now ? std::min<uint64_t>(t.due - now, 0x7FFFFFFF) : 0));
 }
 
 void QtWindowHost::KillTimer(Dialog& owner, int id) { timers_.erase(Key{&owner, id}); }
@@ -183,15 +197,40 @@ bool QtWindowHost::HasTimer(const Dialog& owner, int id) const {
 }
 
 void QtWindowHost::Tick(Dialog* owner, int id) {
-  // Window timers do not queue up: a tick that finds its window busy is simply dropped.
-  if (Waiting() || ticking_.count(owner) || !timers_.count(Key{owner, id})) {
+  const Key key{owner, id};
+  auto it = timers_.find(key);
+  if (it == timers_.end()) return;
+  // Window timers do not queue up: a tick that finds its window busy waits, once, for the
+  // wait or the other tick to end.
+  if (Waiting() || ticking_.count(owner)) {
     ++skippedTicks_;
+    it->second.pending = true;
     return;
   }
+  WindowTimer& t = it->second;
+  const RunningTick tick{t.due, t.period};
+  t.pending = false;
+  t.due = NextTickDue(t.due, t.period, NowMs());
+  Aim(t);
   ticking_.insert(owner);
+  const auto outer = runningTick_;
+  runningTick_ = std::make_pair(key, tick);
   owner->FireTimer(id);
+  runningTick_ = outer;
   ticking_.erase(owner);
-  if (ticking_.empty()) ResumePosted();
+  if (ticking_.empty()) {
+    ResumeTimers();
+    ResumePosted();
+  }
+}
+
+void QtWindowHost::ResumeTimers() {
+  if (Waiting()) return;
+  for (auto& [key, t] : timers_)
+    if (t.pending) {
+      t.pending = false;
+      t.shot->start(0);
+    }
 }
 
 void QtWindowHost::ShowModeless(Dialog& page, Dialog& owner) {
@@ -268,6 +307,7 @@ void QtWindowHost::RunPosted() {
 
 void QtWindowHost::LeaveWait() {
   if (--waitDepth_ > 0) return;
+  ResumeTimers();
   ResumePosted();
 }
 

@@ -2,6 +2,7 @@
 // The window operations of the behaviour code on Qt: message boxes, file dialogs, window
 // timers, modeless pages and running closures on the window thread. The host owns one
 // DialogView per Dialog it shows.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -16,6 +17,7 @@
 #include <utility>
 
 #include "qt/dialog_view.h"
+#include "ui/timer_schedule.h"
 #include "ui/window_host.h"
 
 class QFileDialog;
@@ -84,9 +86,22 @@ class QtWindowHost : public WindowHost {
     void operator()(QTimer* t) const;
   };
   using Key = std::pair<const Dialog*, int>;
+  // A window timer: a precise single-shot QTimer aimed at the next due time, so that the
+  // ticks keep their phase (see ui/timer_schedule.h) instead of drifting by the time each
+  // tick takes.
+  struct WindowTimer {
+    std::unique_ptr<QTimer, TimerDeleter> shot;
+    uint32_t period = 0;
+    uint64_t due = 0;      // ms of the host's monotonic clock
+    bool pending = false;  // came due while the window was busy: delivered once it is not
+  };
 
   DialogView& Attach(Dialog& d, DialogView* owner);
   void Tick(Dialog* owner, int id);
+  uint64_t NowMs() const { return static_cast<uint64_t>(monotonic_.elapsed()); }
+  void Aim(WindowTimer& t);
+  // Delivers the ticks that came due while a wait or another tick was running.
+  void ResumeTimers();
   void RunPosted();
   // Asks for the closures that waited for a wait or a tick to end.
   void ResumePosted();
@@ -96,7 +111,9 @@ class QtWindowHost : public WindowHost {
 
   QObject context_;
   std::map<const Dialog*, QPointer<DialogView>> views_;
-  std::map<Key, std::unique_ptr<QTimer, TimerDeleter>> timers_;
+  std::map<Key, WindowTimer> timers_;
+  std::optional<std::pair<Key, RunningTick>> runningTick_;
+  QElapsedTimer monotonic_;
   std::set<const Dialog*> ticking_;
   int waitDepth_ = 0;
   int skippedTicks_ = 0;

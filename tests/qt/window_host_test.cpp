@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -39,7 +40,7 @@ void WhenModalOpens(std::function<void(W*)> inspect) {
       poll->stop();
       poll->deleteLater();
       inspect(w);
-    } else if (++*tries > 200) {
+    } else if (++*tries > 1000) {
       poll->stop();
       poll->deleteLater();
     }
@@ -160,8 +161,10 @@ class WindowHostTest : public QObject {
         if (st.choose.isEmpty()) {
           d->reject();
         } else {
-          d->selectFile(st.choose);
-          QMetaObject::invokeMethod(d, "accept");
+          // Typed as a user types it (a full path goes to the folder it names).
+          if (auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            name->setText(st.choose);
+          static_cast<QDialog*>(d)->done(QDialog::Accepted);
         }
       });
       const auto chosen = st.save ? host_->SaveFileDialog({"Текстовые файлы", "*.txt"}, "txt")
