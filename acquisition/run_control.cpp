@@ -34,7 +34,10 @@ CRunControl::Impl::Impl(RunContext context)
                       ctx.host.Post([this] {
                         if (state.m_running) PollTick();
                       });
-                    }} {}
+                    }} {
+  // "Стоп" ends a wait of the run at once (the close box always does).
+  ctx.dialog.SetEndsWaits(run_ids::kStop);
+}
 
 ProtocolKind CRunControl::Impl::Protocol() const {
   const int sel = ctx.dialog.Has(run_ids::kProtocolList)
@@ -97,6 +100,7 @@ void CRunControl::Impl::LockControls() {
   d.SetReadOnly(run_ids::kNominalCurrent2, true);
   d.Enable(run_ids::kNominalVoltage1, false);
   d.Enable(run_ids::kNominalVoltage2, false);
+  ShowFailureCount();
   ctx.host.Repaint(d, true);
 }
 
@@ -131,6 +135,17 @@ std::optional<uint16_t> CRunControl::Impl::ListedTcpPort() const {
   const int64_t port = ParseDecimalText(d.SelectedText(run_ids::kPortList));
   if (port <= 0 || port > kLargestTcpPort) return std::nullopt;
   return static_cast<uint16_t>(port);
+}
+
+// "Подключение к 127.0.0.1:502…"
+std::string CRunControl::Impl::ConnectingText(const LinkTarget& target) const {
+  std::string text(run_texts::kConnectingTo);
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    text += std::to_string((target.ipv4 >> shift) & 0xFFu);
+    if (shift > 0) text += '.';
+  }
+  if (target.listedPort) text += ':' + std::to_string(*target.listedPort);
+  return text + "…";
 }
 
 void CRunControl::Impl::OnStart() {
@@ -178,6 +193,7 @@ void CRunControl::Impl::OnStart() {
   // The first reply of the run is shown with the time of this request, as every later one is.
   computerTimeText = ComputerTimeText(Now());
   const FirstRequestOutcome first = link->SendFirstRequest(block);
+  if (ctx.clock.Cancelled()) return;
   if (first.stop) OnStop();
   if (!first.message.empty()) ctx.host.MessageBox(first.message, run_texts::kError);
 
@@ -216,7 +232,15 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   d.Enable(run_ids::kProtocolList, false);
 
   const uint32_t ip = d.Has(run_ids::kIpAddress) ? d.Ipv4(run_ids::kIpAddress) : ctx.settings.ipAddress;
-  switch (link.Connect(LinkTarget{.ipv4 = ip, .listedPort = ListedTcpPort()})) {
+  const LinkTarget target{.ipv4 = ip, .listedPort = ListedTcpPort()};
+  // A connection that takes a moment is said to be under way (a serial link never waits).
+  const std::string connecting = ConnectingText(target);
+  ArmLongWaitStatus(0, connecting);
+  const ConnectOutcome connected = link.Connect(target);
+  DisarmLongWaitStatus();
+  if (ctx.clock.Cancelled()) return false;  // "Стоп" during the attempt: the stop comes next
+  if (ctx.dialog.Text(run_ids::kStatusLine) == connecting) SetStatus(run_texts::kRequesting);
+  switch (connected) {
     case ConnectOutcome::kConnected:
       break;
     case ConnectOutcome::kCannotCreate:
@@ -258,6 +282,7 @@ void CRunControl::Impl::OnStop() {
   CloseLink(LinkClose::kStop);
   d.Enable(run_ids::kProtocolList, true);
   state.m_running = false;
+  ShowFailureCount();
   d.Enable(run_ids::kStart, true);
   d.Enable(run_ids::kStop, false);
   UnlockControls();
@@ -273,7 +298,7 @@ void CRunControl::Impl::OnReconnectTimer() {
   ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
   OnStart();
   LinkEngine* link = Engine();
-  if (state.m_running && link && link->AwaitsConnection()) {
+  if (state.m_running && link && link->AwaitsConnection() && !ctx.clock.Cancelled()) {
     ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
     OnStart();
   }

@@ -352,6 +352,7 @@ void DialogView::Mirror(int id) {
     case ControlKind::Icon:
       break;
   }
+  if (const QString tip = FromUtf8(s.toolTip); w->toolTip() != tip) w->setToolTip(tip);
   if (w->isEnabled() != s.enabled) w->setEnabled(s.enabled);
   if (w->isVisibleTo(this) != s.visible) w->setVisible(s.visible);
   MirrorColors(w, s);

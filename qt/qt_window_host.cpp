@@ -32,7 +32,11 @@ void QtWindowHost::TimerDeleter::operator()(QTimer* t) const {
   t->deleteLater();
 }
 
-QtWindowHost::QtWindowHost() { monotonic_.start(); }
+QtWindowHost::QtWindowHost() {
+  monotonic_.start();
+  // The actions kept during a wait run as a posted closure: never inside a wait or a tick.
+  gate_.requestSettle = [this] { Post([this] { gate_.Settle(); }); };
+}
 
 QtWindowHost::~QtWindowHost() {
   timers_.clear();
@@ -43,6 +47,7 @@ DialogView& QtWindowHost::AttachMain(Dialog& d) { return Attach(d, nullptr); }
 
 DialogView& QtWindowHost::Attach(Dialog& d, DialogView* owner) {
   if (DialogView* existing = ViewOf(d)) return *existing;
+  d.SetWaitGate(&gate_);
   auto* view = new DialogView(d, owner);  // owned by its owner view, or by this host
   if (menuCommand_ >= 0 && (d.Template().flags & dlg::kSystemMenu))
     view->SetMenuCommand(menuText_, menuCommand_);
@@ -126,6 +131,14 @@ void QtWindowHost::MessageBox(std::string_view text, std::string_view caption, M
   QMessageBox box(qicon, FromUtf8(caption), FromUtf8(text), QMessageBox::Ok, ActiveParent());
   box.setTextFormat(Qt::PlainText);
   box.exec();
+}
+
+bool QtWindowHost::AskYesNo(std::string_view text, std::string_view caption) {
+  QMessageBox box(QMessageBox::Question, FromUtf8(caption), FromUtf8(text),
+                  QMessageBox::Yes | QMessageBox::No, ActiveParent());
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
 }
 
 std::optional<std::string> QtWindowHost::OpenFileDialog(const FileFilter& filter) {

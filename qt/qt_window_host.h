@@ -18,6 +18,7 @@
 
 #include "qt/dialog_view.h"
 #include "ui/timer_schedule.h"
+#include "ui/wait_gate.h"
 #include "ui/window_host.h"
 
 class QFileDialog;
@@ -49,6 +50,7 @@ class QtWindowHost : public WindowHost {
 
   // WindowHost
   void MessageBox(std::string_view text, std::string_view caption, MessageIcon icon) override;
+  bool AskYesNo(std::string_view text, std::string_view caption) override;
   std::optional<std::string> OpenFileDialog(const FileFilter& filter) override;
   std::optional<std::string> SaveFileDialog(const FileFilter& filter,
                                             std::string_view defaultExtension) override;
@@ -77,6 +79,8 @@ class QtWindowHost : public WindowHost {
     QtWindowHost& h_;
   };
   bool Waiting() const { return waitDepth_ > 0; }
+  // Keeps the user's actions that arrive during a wait for after the handler.
+  WaitGate& Gate() { return gate_; }
   bool HasTimer(const Dialog& owner, int id) const;
   // Ticks a timer could not deliver because a tick or a wait was running.
   int SkippedTicks() const { return skippedTicks_; }
@@ -110,6 +114,7 @@ class QtWindowHost : public WindowHost {
   std::optional<std::string> RunFileDialog(QFileDialog& dialog);
 
   QObject context_;
+  WaitGate gate_;
   std::map<const Dialog*, QPointer<DialogView>> views_;
   std::map<Key, WindowTimer> timers_;
   std::optional<std::pair<Key, RunningTick>> runningTick_;
