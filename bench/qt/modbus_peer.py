@@ -3,7 +3,7 @@
 
 Answers every "read input registers" request (function 4) with zeros, one connection at a
 time, and appends the monotonic arrival time of each request (seconds, one per line) to
-the file named by $CADENCE_LOG. Prints "listening 127.0.0.1:PORT" once it listens, as
+the file named by $CADENCE_LOG. With $PEER_SILENT set it never answers. Prints "listening 127.0.0.1:PORT" once it listens, as
 tessvar-sim does, so that it can stand in for it. Arguments other than --tcp are ignored.
 """
 import os, socket, struct, sys, time
@@ -35,6 +35,8 @@ def serve(conn):
                 break
             frame, buf = buf[:6 + length], buf[6 + length:]
             log.write("%.6f\n" % time.monotonic())
+            if os.environ.get("PEER_SILENT"):
+                continue  # a device that takes requests and never answers
             tid, unit, fc = struct.unpack(">H", frame[0:2])[0], frame[6], frame[7]
             if fc == 4 and length >= 6:
                 count = min(struct.unpack(">H", frame[10:12])[0], 125)
