@@ -137,6 +137,16 @@ std::optional<uint16_t> CRunControl::Impl::ListedTcpPort() const {
   return static_cast<uint16_t>(port);
 }
 
+namespace {
+// True when some entry is not a clock entry ("Время"/"Time" in its name).
+bool HasDataEntry(const DeviceDescription& description) {
+  for (const auto& e : description.entries)
+    if (e.name.find("Время") == std::string::npos && e.name.find("Time") == std::string::npos)
+      return true;
+  return false;
+}
+}  // namespace
+
 // "Подключение к 127.0.0.1:502…"
 std::string CRunControl::Impl::ConnectingText(const LinkTarget& target) const {
   std::string text(run_texts::kConnectingTo);
@@ -161,6 +171,12 @@ void CRunControl::Impl::OnStart() {
 
   if (ctx.description.entries.empty()) {
     ctx.host.MessageBox(run_texts::kLoadDescription, run_texts::kError);
+    return;
+  }
+  if (!HasDataEntry(ctx.description)) {
+    // Nothing but clock entries: there is no entry that ends a data set, nothing to poll.
+    ctx.host.MessageBox(run_texts::kNoDataEntries, run_texts::kError);
+    if (!userStart) OnStop();
     return;
   }
   if (ctx.save && userStart) ChooseRecordFile();

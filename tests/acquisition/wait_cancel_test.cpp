@@ -175,6 +175,19 @@ TEST(StaleValues, TurnGreyAfterAFailureAndClearWithFreshData) {
   EXPECT_EQ(d.State(run_ids::kStatusLine).toolTip, tip);  // still readable
 }
 
+// A description of nothing but clock entries has no entry that ends a data set: "Старт" is
+// refused with a message and nothing is sent.
+TEST(ClockEntriesOnly, RefuseStart) {
+  WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
+  auto& entries = rig.window->Description().entries;
+  entries = {{"Время (tms)", "0x30", "2"}, {"Time (thm)", "0x31", "2"}};
+  rig.Click(run_ids::kStart);
+  rig.Run(2000);
+  EXPECT_FALSE(rig.State().m_running);
+  EXPECT_EQ(rig.host.LastMessageText(), "В файле конфигурации нет ни одной измеряемой величины");
+  EXPECT_EQ(rig.peer->Stats().requests, 0u);
+}
+
 // Escape during a run asks before it ends the run and the recording; the close box does
 // not ask.
 TEST(EscapeDuringARun, AsksFirst) {
