@@ -5,8 +5,6 @@
 #include "acquisition/run_texts.h"
 #include "link/link_result.h"
 #include "platform/clock.h"
-#include "ui/dialog.h"
-#include "ui/wait_gate.h"
 #include "ui/window_host.h"
 
 namespace tessvar {
@@ -145,19 +143,6 @@ void CRunControl::Impl::FailAndRestart(LinkResult result) {
     OnStart();
   }
   if (file.IsOpen()) newFileNeeded = false;
-}
-
-void CRunControl::Impl::ArmLongWaitStatus(uint32_t afterMs, std::string_view text) {
-  WaitGate* gate = ctx.dialog.Gate();
-  if (!gate) return;
-  gate->ArmLongWaitNotice(ctx.clock.MonotonicMs(), afterMs, [this, t = std::string(text)] {
-    SetStatus(t);
-    ctx.host.Repaint(ctx.dialog, false);
-  });
-}
-
-void CRunControl::Impl::DisarmLongWaitStatus() {
-  if (WaitGate* gate = ctx.dialog.Gate()) gate->DisarmLongWaitNotice();
 }
 
 }  // namespace tessvar

@@ -8,6 +8,7 @@
 #include "model/connection_settings.h"
 #include "platform/clock.h"
 #include "ui/dialog.h"
+#include "ui/wait_gate.h"
 #include "ui/window_host.h"
 
 namespace tessvar {
@@ -43,14 +44,15 @@ ProtocolKind CRunControl::Impl::Protocol() const {
   const int sel = ctx.dialog.Has(run_ids::kProtocolList)
                       ? ctx.dialog.Selection(run_ids::kProtocolList)
                       : static_cast<int>(ctx.settings.protocol);
-  if (sel < 0 || sel > 4) return ProtocolKind::NoProtocol;
+  if (sel < 0 || sel > static_cast<int>(ProtocolKind::Iec104)) return ProtocolKind::NoProtocol;
   return static_cast<ProtocolKind>(sel);
 }
 
 LinkEngine* CRunControl::Impl::Engine() {
   const ProtocolKind protocol = Protocol();
   if (engineProtocol != protocol) {
-    engine = MakeLinkEngine(protocol, engineContext);
+    engine = ctx.makeEngine ? ctx.makeEngine(protocol, engineContext)
+                            : MakeLinkEngine(protocol, engineContext);
     engineProtocol = protocol;
   }
   return engine.get();
@@ -366,6 +368,19 @@ void CRunControl::SetDataSetListener(std::function<void()> listener) {
 uint64_t CRunControl::DataSetsPresented() const { return impl_->dataSets; }
 std::string CRunControl::RecordFilePath() const {
   return impl_->file.IsOpen() ? impl_->file.Path() : std::string();
+}
+
+void CRunControl::Impl::ArmLongWaitStatus(uint32_t afterMs, std::string_view text) {
+  WaitGate* gate = ctx.dialog.Gate();
+  if (!gate) return;
+  gate->ArmLongWaitNotice(ctx.clock.MonotonicMs(), afterMs, [this, t = std::string(text)] {
+    SetStatus(t);
+    ctx.host.Repaint(ctx.dialog, false);
+  });
+}
+
+void CRunControl::Impl::DisarmLongWaitStatus() {
+  if (WaitGate* gate = ctx.dialog.Gate()) gate->DisarmLongWaitNotice();
 }
 
 }  // namespace tessvar
