@@ -45,6 +45,7 @@ void CRunControl::Impl::OnClockSync() {
   // Let the reply to the last poll request arrive before the write.
   ctx.host.KillTimer(ctx.dialog, kPollTimer);
   ctx.clock.Sleep(ctx.pollPeriodMs);
+  if (ctx.clock.Cancelled()) return;  // "Стоп" during the wait: no write
 
   LinkEngine* link = Engine();
   if (link == nullptr) {

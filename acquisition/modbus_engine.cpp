@@ -103,6 +103,7 @@ ClockWriteOutcome ModbusEngine::WriteClock(const ClockTarget& target) {
     ctx_.clock.Sleep(static_cast<uint32_t>(kMillisecondsPerSecond - t.millisecond));
     t = ctx_.now();
   }
+  if (ctx_.clock.Cancelled()) return {Then::kNothing, {}};  // stopped: nothing is written
   const std::vector<uint8_t> data = ClockWriteData(t, target.hasDateRegister);
   const uint16_t start = target.startRegister;
 

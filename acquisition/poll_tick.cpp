@@ -46,9 +46,14 @@ void CRunControl::Impl::PollTick() {
     // A collect that may wait for seconds must not have ticks queue up behind it.
     const bool holdTimer = link->CollectMayWait();
     if (holdTimer) ctx.host.KillTimer(ctx.dialog, kPollTimer);
+    // A reply that keeps the window waiting longer than a poll period is said to be awaited.
+    ArmLongWaitStatus(ctx.pollPeriodMs, run_texts::kAwaitingReply);
     got = link->Collect(reply);
+    DisarmLongWaitStatus();
     if (holdTimer) ArmPollTimer();
   }
+  // "Стоп" or the close box during the wait: nothing more is sent, the stop comes next.
+  if (ctx.clock.Cancelled()) return;
   if (link) {
     if (const auto t = link->DecodedConverterTime()) raw.time = *t;
     if (const auto t = link->RequestTime(); t && got.showComputerTime) computerTimeText = ComputerTimeText(*t);
@@ -88,6 +93,7 @@ void CRunControl::Impl::PollTick() {
 
   if (link->StampsRequestTime()) {
     ctx.clock.Yield();
+    if (ctx.clock.Cancelled()) return;
     const WallTime now = Now();
     SetField(run_ids::kComputerTime, computerTimeText);
     computerTimeText = ComputerTimeText(now);
@@ -117,7 +123,10 @@ void CRunControl::Impl::AfterDataSet(std::span<const uint8_t> dataSet, bool iecI
   } else {
     DecodeDataSet(entries, dataSet, options, raw);
   }
+  const bool wasStale = state.m_valuesStale;
+  state.m_valuesStale = false;
   RefreshValues();
+  if (wasStale) ctx.host.Repaint(ctx.dialog, false);  // the grey goes
   if (file.IsOpen()) WriteRecordLine();
   ++dataSets;
   if (dataSetListener) dataSetListener();
@@ -128,16 +137,20 @@ void CRunControl::Impl::FailAndRestart(LinkResult result) {
   if (text.empty()) text = run_texts::kError;
   SetStatus(text);
   state.m_linkTrouble = true;
+  state.m_valuesStale = true;
+  NoteFailure(text);
   ++state.m_failureCount;
   ShowFailureCount();
   ctx.show();
+  ctx.host.Repaint(ctx.dialog, false);  // the values turn grey
   ctx.clock.Sleep(kRestartPauseMs);
-  if (!state.m_running) return;  // stopped while the pause ran
+  // Stopped while the pause ran, or "Стоп" is about to: no restart.
+  if (!state.m_running || ctx.clock.Cancelled()) return;
   // An adapter that reported an I/O error is gone; closing it lets the restart open it anew.
   if (serial.HasIoError()) serial.Close();
   OnStart();
   LinkEngine* link = Engine();
-  if (state.m_running && link && link->AwaitsConnection()) {
+  if (state.m_running && link && link->AwaitsConnection() && !ctx.clock.Cancelled()) {
     ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
     OnStart();
   }

@@ -8,6 +8,7 @@
 #include "model/connection_settings.h"
 #include "platform/clock.h"
 #include "ui/dialog.h"
+#include "ui/wait_gate.h"
 #include "ui/window_host.h"
 
 namespace tessvar {
@@ -35,7 +36,10 @@ CRunControl::Impl::Impl(RunContext context)
                         if (state.m_running) PollTick();
                       });
                     },
-                    .post = [this](std::function<void()> fn) { ctx.host.Post(std::move(fn)); }} {}
+                    .post = [this](std::function<void()> fn) { ctx.host.Post(std::move(fn)); }} {
+  // "Стоп" ends a wait of the run at once (the close box always does).
+  ctx.dialog.SetEndsWaits(run_ids::kStop);
+}
 
 ProtocolKind CRunControl::Impl::Protocol() const {
   const int sel = ctx.dialog.Has(run_ids::kProtocolList)
@@ -99,6 +103,7 @@ void CRunControl::Impl::LockControls() {
   d.SetReadOnly(run_ids::kNominalCurrent2, true);
   d.Enable(run_ids::kNominalVoltage1, false);
   d.Enable(run_ids::kNominalVoltage2, false);
+  ShowFailureCount();
   ctx.host.Repaint(d, true);
 }
 
@@ -135,6 +140,27 @@ std::optional<uint16_t> CRunControl::Impl::ListedTcpPort() const {
   return static_cast<uint16_t>(port);
 }
 
+namespace {
+// True when some entry is not a clock entry ("Время"/"Time" in its name).
+bool HasDataEntry(const DeviceDescription& description) {
+  for (const auto& e : description.entries)
+    if (e.name.find("Время") == std::string::npos && e.name.find("Time") == std::string::npos)
+      return true;
+  return false;
+}
+}  // namespace
+
+// "Подключение к 127.0.0.1:502…"
+std::string CRunControl::Impl::ConnectingText(const LinkTarget& target) const {
+  std::string text(run_texts::kConnectingTo);
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    text += std::to_string((target.ipv4 >> shift) & 0xFFu);
+    if (shift > 0) text += '.';
+  }
+  if (target.listedPort) text += ':' + std::to_string(*target.listedPort);
+  return text + "…";
+}
+
 void CRunControl::Impl::OnStart() {
   Dialog& d = ctx.dialog;
   const bool userStart = !state.m_running;
@@ -148,6 +174,12 @@ void CRunControl::Impl::OnStart() {
 
   if (ctx.description.entries.empty()) {
     ctx.host.MessageBox(run_texts::kLoadDescription, run_texts::kError);
+    return;
+  }
+  if (!HasDataEntry(ctx.description)) {
+    // Nothing but clock entries: there is no entry that ends a data set, nothing to poll.
+    ctx.host.MessageBox(run_texts::kNoDataEntries, run_texts::kError);
+    if (!userStart) OnStop();
     return;
   }
   if (ctx.save && userStart) ChooseRecordFile();
@@ -181,6 +213,7 @@ void CRunControl::Impl::OnStart() {
   // The first reply of the run is shown with the time of this request, as every later one is.
   computerTimeText = ComputerTimeText(Now());
   const FirstRequestOutcome first = link->SendFirstRequest(block);
+  if (ctx.clock.Cancelled()) return;
   if (first.stop) OnStop();
   if (!first.message.empty()) ctx.host.MessageBox(first.message, run_texts::kError);
 
@@ -219,7 +252,15 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   d.Enable(run_ids::kProtocolList, false);
 
   const uint32_t ip = d.Has(run_ids::kIpAddress) ? d.Ipv4(run_ids::kIpAddress) : ctx.settings.ipAddress;
-  switch (link.Connect(LinkTarget{.ipv4 = ip, .listedPort = ListedTcpPort()})) {
+  const LinkTarget target{.ipv4 = ip, .listedPort = ListedTcpPort()};
+  // A connection that takes a moment is said to be under way (a serial link never waits).
+  const std::string connecting = ConnectingText(target);
+  ArmLongWaitStatus(0, connecting);
+  const ConnectOutcome connected = link.Connect(target);
+  DisarmLongWaitStatus();
+  if (ctx.clock.Cancelled()) return false;  // "Стоп" during the attempt: the stop comes next
+  if (ctx.dialog.Text(run_ids::kStatusLine) == connecting) SetStatus(run_texts::kRequesting);
+  switch (connected) {
     case ConnectOutcome::kConnected:
       break;
     case ConnectOutcome::kCannotCreate:
@@ -261,6 +302,7 @@ void CRunControl::Impl::OnStop() {
   CloseLink(LinkClose::kStop);
   d.Enable(run_ids::kProtocolList, true);
   state.m_running = false;
+  ShowFailureCount();
   d.Enable(run_ids::kStart, true);
   d.Enable(run_ids::kStop, false);
   UnlockControls();
@@ -276,7 +318,7 @@ void CRunControl::Impl::OnReconnectTimer() {
   ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
   OnStart();
   LinkEngine* link = Engine();
-  if (state.m_running && link && link->AwaitsConnection()) {
+  if (state.m_running && link && link->AwaitsConnection() && !ctx.clock.Cancelled()) {
     ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
     OnStart();
   }
@@ -328,6 +370,19 @@ void CRunControl::SetDataSetListener(std::function<void()> listener) {
 uint64_t CRunControl::DataSetsPresented() const { return impl_->dataSets; }
 std::string CRunControl::RecordFilePath() const {
   return impl_->file.IsOpen() ? impl_->file.Path() : std::string();
+}
+
+void CRunControl::Impl::ArmLongWaitStatus(uint32_t afterMs, std::string_view text) {
+  WaitGate* gate = ctx.dialog.Gate();
+  if (!gate) return;
+  gate->ArmLongWaitNotice(ctx.clock.MonotonicMs(), afterMs, [this, t = std::string(text)] {
+    SetStatus(t);
+    ctx.host.Repaint(ctx.dialog, false);
+  });
+}
+
+void CRunControl::Impl::DisarmLongWaitStatus() {
+  if (WaitGate* gate = ctx.dialog.Gate()) gate->DisarmLongWaitNotice();
 }
 
 }  // namespace tessvar

@@ -34,6 +34,13 @@ struct RunState {
   int m_failureCount = 0;
   bool m_presenceBuilt = false;
   bool m_softRestart = false;  // the next start keeps the link initialised
+  // The values shown did not come with the last exchange (it failed): they are drawn as
+  // stale until a data set arrives again. The recording is not affected.
+  bool m_valuesStale = false;
+  // The last failure's text and the time it happened ("12:34:56"), kept after the status
+  // line has moved on.
+  std::string m_lastFailure;
+  std::string m_lastFailureTime;
 };
 
 // What the main window lends to the run control. Every reference outlives the CRunControl.

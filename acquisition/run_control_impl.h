@@ -78,6 +78,12 @@ struct CRunControl::Impl {
   void UnlockControls();
   void ArmPollTimer();
   std::optional<uint16_t> ListedTcpPort() const;
+  std::string ConnectingText(const LinkTarget& target) const;
+  // The status line shows `text` once a wait has gone on for `afterMs` (until disarmed).
+  void ArmLongWaitStatus(uint32_t afterMs, std::string_view text);
+  void DisarmLongWaitStatus();
+  // Keeps the failure's text and time where the user can read them later.
+  void NoteFailure(std::string_view text);
 
   // --- clock_sync.cpp
   void OnClockSync();

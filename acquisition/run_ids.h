@@ -27,5 +27,6 @@ inline constexpr int kModeRead102 = 1133;
 inline constexpr int kModeLinkLevel = 1134;
 inline constexpr int kStatusLine = 1189;
 inline constexpr int kFailureCount = 1208;
+inline constexpr int kFailureLabel = 1212;  // "Счетчик сбоев"
 
 }  // namespace tessvar::run_ids

@@ -1,5 +1,8 @@
+#include <cstdio>
+
 #include "acquisition/run_control_impl.h"
 #include "acquisition/run_ids.h"
+#include "acquisition/run_texts.h"
 #include "ui/dialog.h"
 #include "ui/window_host.h"
 
@@ -18,6 +21,23 @@ void CRunControl::Impl::SetStatus(std::string_view text) {
 
 void CRunControl::Impl::ShowFailureCount() {
   SetField(run_ids::kFailureCount, std::to_string(state.m_failureCount));
+  // The count stands beside "Порт" once there is something to count.
+  Dialog& d = ctx.dialog;
+  const bool shown = state.m_running || state.m_failureCount > 0;
+  for (int id : {run_ids::kFailureLabel, run_ids::kFailureCount})
+    if (d.Has(id)) d.Show(id, shown);
+}
+
+void CRunControl::Impl::NoteFailure(std::string_view text) {
+  const WallTime t = Now();
+  char clock[16];
+  std::snprintf(clock, sizeof clock, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+  state.m_lastFailure = std::string(text);
+  state.m_lastFailureTime = clock;
+  // Readable after the status line has gone back to "Запрос данных".
+  const std::string tip = std::string(run_texts::kLastFailure) + clock + " — " + state.m_lastFailure;
+  for (int id : {run_ids::kStatusLine, run_ids::kFailureCount, run_ids::kFailureLabel})
+    if (ctx.dialog.Has(id)) ctx.dialog.SetToolTip(id, tip);
 }
 
 void CRunControl::Impl::RefreshValues() {

@@ -29,6 +29,12 @@ inline constexpr std::string_view kClockSyncFailed = "Ошибка при син
 inline constexpr std::string_view kWaiting = "Ожидание";
 inline constexpr std::string_view kRequesting = "Запрос данных";
 inline constexpr std::string_view kReconnecting = "Ожидаем восстановления подключения";
+// While a connection attempt takes a moment: followed by the address, "127.0.0.1:502…".
+inline constexpr std::string_view kConnectingTo = "Подключение к ";
+// The tooltip of the status line after a failure: followed by "12:34:56 — <text>".
+inline constexpr std::string_view kLastFailure = "Последний сбой: ";
+// While a reply keeps the window waiting longer than a poll period.
+inline constexpr std::string_view kAwaitingReply = "Ожидание ответа…";
 
 inline constexpr std::string_view kZeroRemaining = "00 : 00 : 00";
 

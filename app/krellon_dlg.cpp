@@ -13,6 +13,11 @@
 #include "ui/window_host.h"
 
 namespace tessvar {
+
+namespace {
+constexpr std::string_view kEscapeQuestion = "Идет опрос. Остановить его и закрыть окно?";
+}  // namespace
+
 namespace {
 
 constexpr Rgb kBlack{0, 0, 0};
@@ -129,7 +134,11 @@ void CKrellonDlg::BindHandlers() {
     d.OnClick(id, [this] { RefreshColors(); });
 
   d.OnOk([this] { OnEnter(); });
-  d.OnCancel([this] { OnCancelOrClose(); });
+  d.OnCancel([this] {
+    // One key must not end a long recording: Escape asks first while a run is going on.
+    if (run_->State().m_running && !host_.AskYesNo(kEscapeQuestion, "Tessvar")) return;
+    OnCancelOrClose();
+  });
   d.OnClose([this] { OnCancelOrClose(); });
   for (int command = idc::kAboutCommand; command < idc::kAboutCommand + 16; ++command)
     d.OnCommand(command, [this, command] { OnSysCommand(command); });
@@ -503,10 +512,14 @@ bool CKrellonDlg::SlotShown(int slot) const {
 }
 
 void CKrellonDlg::RefreshFieldColor(int fieldId, int slot) {
-  if (SlotShown(slot))
-    dialog_.SetColors(fieldId, std::nullopt, std::nullopt);
-  else
+  // Values that did not come with the last exchange are grey until fresh ones arrive.
+  constexpr Rgb kStaleGrey{128, 128, 128};
+  if (!SlotShown(slot))
     dialog_.SetColors(fieldId, std::nullopt, kBlack);
+  else if (run_->State().m_valuesStale)
+    dialog_.SetColors(fieldId, kStaleGrey, std::nullopt);
+  else
+    dialog_.SetColors(fieldId, std::nullopt, std::nullopt);
 }
 
 void CKrellonDlg::RefreshColor(int controlId) {

@@ -16,6 +16,9 @@ class RepaintHost : public WindowHost {
   void MessageBox(std::string_view text, std::string_view caption, MessageIcon icon) override {
     inner_.MessageBox(text, caption, icon);
   }
+  bool AskYesNo(std::string_view text, std::string_view caption) override {
+    return inner_.AskYesNo(text, caption);
+  }
   std::optional<std::string> OpenFileDialog(const FileFilter& filter) override {
     return inner_.OpenFileDialog(filter);
   }

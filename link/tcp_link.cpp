@@ -30,9 +30,38 @@ bool CTcpLink::Create() {
 
 int CTcpLink::ConnectWithTimeout(const TcpPeer& peer, uint32_t limitMs) {
   if (!open_ && !Create()) return -1;
-  if (socket_->Connect(peer.ipv4, peer.port, limitMs)) return 0;
+  bool connected = false;
+  const int begun = socket_->ConnectBegin(peer.ipv4, peer.port);
+  if (begun == TcpSocket::kConnectInOneCall) {
+    connected = socket_->Connect(peer.ipv4, peer.port, limitMs);
+  } else {
+    // In slices, so that the window stays alive and "Стоп" ends the attempt at once.
+    const uint64_t start = clock_.MonotonicMs();
+    int state = begun;
+    while (state == 0) {
+      const uint32_t left = Remaining(clock_, start, limitMs);
+      if (left == 0) break;
+      state = socket_->ConnectWait(std::min(left, kWaitSliceMs));
+      if (state != 0) break;
+      clock_.Yield();
+      if (clock_.Cancelled()) break;
+    }
+    connected = state == 1;
+  }
+  if (connected) return 0;
   Close(false);
   return -1;
+}
+
+int CTcpLink::WaitReadable(uint32_t limitMs) {
+  const uint64_t start = clock_.MonotonicMs();
+  for (;;) {
+    const uint32_t left = Remaining(clock_, start, limitMs);
+    const int r = socket_->WaitReadable(std::min(left, kWaitSliceMs));
+    if (r != 0 || left <= kWaitSliceMs) return r;
+    clock_.Yield();
+    if (clock_.Cancelled()) return 0;
+  }
 }
 
 void CTcpLink::Send(std::span<const uint8_t> bytes) {
@@ -50,7 +79,7 @@ void CTcpLink::Send(std::span<const uint8_t> bytes) {
 size_t CTcpLink::ReceiveReply(std::span<uint8_t> buffer) {
   pending_.clear();
   if (!open_ || buffer.empty()) return 0;
-  if (socket_->WaitReadable(kReplyLimitMs) != 1) return 0;
+  if (WaitReadable(kReplyLimitMs) != 1) return 0;
   const long got = socket_->Recv(buffer.first(std::min(buffer.size(), kReceiveBufferSize)));
   if (got == 0) peerClosed_ = true;
   if (got <= 0) return 0;
@@ -77,7 +106,7 @@ size_t CTcpLink::ReceiveFrame(std::span<uint8_t> buffer, const FrameScanner& sca
        ++round) {
     const uint32_t left = Remaining(clock_, start, limitMs);
     if (left == 0 && round > 0) break;
-    if (socket_->WaitReadable(left) != 1) break;
+    if (WaitReadable(left) != 1) break;
     const long got = socket_->Recv(buffer.subspan(n));
     if (got == 0) {
       peerClosed_ = true;
@@ -109,7 +138,7 @@ void CTcpLink::Close(bool drain) {
     const uint64_t start = clock_.MonotonicMs();
     for (int round = 0; round < 64; ++round) {
       const uint32_t left = Remaining(clock_, start, kDrainLimitMs);
-      if (left == 0 || socket_->WaitReadable(left) != 1) break;
+      if (left == 0 || WaitReadable(left) != 1) break;
       if (socket_->Recv(scratch) <= 0) break;
     }
   }

@@ -39,6 +39,9 @@ class CTcpLink {
   static constexpr uint32_t kReplyLimitMs = 5000;
   static constexpr uint32_t kDrainLimitMs = 200;
   static constexpr size_t kReceiveBufferSize = 5000;
+  // Long waits go in slices of this length; between them the clock's Yield keeps the
+  // window alive, and a cancelled wait (Clock::Cancelled) ends early.
+  static constexpr uint32_t kWaitSliceMs = 20;
 
   CTcpLink(std::unique_ptr<TcpSocket> socket, Clock& clock);
   ~CTcpLink();
@@ -78,6 +81,9 @@ class CTcpLink {
   void SetFrameTap(FrameTap* tap) { tap_ = tap; }
 
  private:
+  // The socket's readable-wait, in slices: 1 readable, 0 not within the limit (or the wait
+  // was cancelled), -1 error.
+  int WaitReadable(uint32_t limitMs);
   std::unique_ptr<TcpSocket> socket_;
   Clock& clock_;
   FrameTap* tap_ = nullptr;

@@ -113,6 +113,9 @@ class Loader {
     if (!low) return Fail(LoadErrorKind::EndOfFile, in_.Offset());
     low_ = *low;
     r_.deviceAddress = low_;
+    // The address goes into the address box even when the file ends before its high byte:
+    // otherwise the box keeps whatever it held and the run polls that device instead.
+    r_.addressToBox = true;
     auto serial = in_.U8();
     if (!serial) return Fail(LoadErrorKind::EndOfFile, in_.Offset());
     r_.serialSettingsByte = *serial;

@@ -25,8 +25,12 @@ class Clock {
   virtual WallTime LocalNow() = 0;
   // Blocks the caller for the given time. A window's clock keeps painting meanwhile.
   virtual void Sleep(uint32_t ms) = 0;
-  // Lets the host process pending non-input events; no time passes on a virtual clock.
+  // Lets the host process pending events; no time passes on a virtual clock.
   virtual void Yield() {}
+  // True once the user ended the wait of the window thread ("Стоп", the close box): every
+  // wait then returns at once, and the code that waited returns without sending anything
+  // more. Waits that are not Sleep (sockets) go in slices with Yield between and ask this.
+  virtual bool Cancelled() { return false; }
 };
 
 // Converts between a civil date and days since 1970-01-01 (proleptic Gregorian).

@@ -19,6 +19,13 @@ class TcpSocket {
   // unreachable or timed-out attempt is false. The socket stays valid either way; the
   // caller closes it.
   virtual bool Connect(uint32_t ipv4, uint16_t port, uint32_t timeoutMs) = 0;
+  // The same attempt in steps, so that the caller can wait in slices: ConnectBegin starts it
+  // without waiting (1 connected at once, 0 under way, -1 failed; kConnectInOneCall when
+  // this socket can only Connect), ConnectWait waits at most timeoutMs for an attempt under
+  // way (1 connected, 0 not yet, -1 failed).
+  static constexpr int kConnectInOneCall = -2;
+  virtual int ConnectBegin(uint32_t /*ipv4*/, uint16_t /*port*/) { return kConnectInOneCall; }
+  virtual int ConnectWait(uint32_t /*timeoutMs*/) { return -1; }
   // Sends as much of the bytes as the system takes within a short limit; the count sent,
   // or -1 on error.
   virtual long Send(std::span<const uint8_t> bytes) = 0;

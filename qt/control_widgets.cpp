@@ -95,7 +95,9 @@ uint32_t Ipv4Edit::Address() const {
 }
 
 void Ipv4Edit::resizeEvent(QResizeEvent*) {
-  const QRect inner = contentsRect();
+  // One pixel clear of the frame: on a screen scaled by a fraction the fields would
+  // otherwise be rounded over the frame's lines and break it between the dots.
+  const QRect inner = contentsRect().adjusted(1, 1, -1, -1);
   const int dot = std::max(3, fontMetrics().horizontalAdvance(QLatin1Char('.')) + 2);
   const int field = std::max(1, (inner.width() - 3 * dot) / 4);
   int x = inner.left();

@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <algorithm>
 #include <charconv>
 
@@ -29,12 +30,22 @@ QString FromUtf8(std::string_view s) {
 
 QColor ToQColor(const Rgb& c) { return QColor(c.r, c.g, c.b); }
 
+// What a window manager adds around a window (title bar and borders), before the window
+// is shown and the real frame is known.
+constexpr QSize kFrameReserve(12, 40);
+
 bool IsButtonKind(ControlKind k) {
   return k == ControlKind::PushButton || k == ControlKind::DefaultPushButton;
 }
 
+// A page without a title bar lives inside its owner's window, over its client area, rather
+// than as a window of its own: focus then moves between controls of one window, so no
+// window manager (or focus-stealing prevention) can take the focus away from a page that
+// was just shown, and the page stays until the user moves the focus out of it.
+bool InnerPageTemplate(const DialogTemplate& t, bool owned) { return owned && (t.flags & dlg::kNoTitle); }
+
 Qt::WindowFlags FlagsFor(const DialogTemplate& t, bool owned) {
-  if (owned && (t.flags & dlg::kNoTitle)) return Qt::Tool | Qt::FramelessWindowHint;
+  if (InnerPageTemplate(t, owned)) return Qt::Widget;
   Qt::WindowFlags f = Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint |
                       Qt::MSWindowsFixedSizeDialogHint;
   if (t.flags & dlg::kSystemMenu) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
@@ -49,6 +60,11 @@ DialogView::DialogView(Dialog& dialog, QWidget* parent)
     : QWidget(parent, FlagsFor(dialog.Template(), parent != nullptr)), dialog_(&dialog) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   setWindowIcon(AppIcon());
+  innerPage_ = InnerPageTemplate(dialog.Template(), parent != nullptr);
+  if (innerPage_) {
+    setAutoFillBackground(true);
+    hide();  // a child would otherwise show with its owner
+  }
   Build();
   dialog_->AddObserver(this);
   focusConnection_ = connect(qApp, &QApplication::focusChanged, this,
@@ -65,7 +81,16 @@ DialogView::~DialogView() {
 
 void DialogView::Build() {
   const DialogTemplate& t = dialog_->Template();
-  const QFont font = TemplateFont(t);
+  const QFont asked = TemplateFont(t);
+  QFont font = asked;
+  if (auto* owner = dynamic_cast<const DialogView*>(parentWidget()); owner && innerPage_) {
+    // A page inside its owner shrinks with it.
+    font.setPointSizeF(asked.pointSizeF() * owner->fontScale_);
+  } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    // A window of its own must fit the screen it opens on, whatever the scaling.
+    font = FitFont(asked, t, screen->availableGeometry().size(), kFrameReserve);
+  }
+  fontScale_ = asked.pointSizeF() > 0 ? font.pointSizeF() / asked.pointSizeF() : 1.0;
   setFont(font);
   units_ = DialogUnits(font);
   setFixedSize(units_.X(t.width), units_.Y(t.height));
@@ -138,6 +163,9 @@ QWidget* DialogView::Create(const ControlTemplate& c) {
       if (c.kind == ControlKind::ClickableText) {
         auto* cl = new ClickableLabel(this);
         cl->setCursor(Qt::PointingHandCursor);
+        // A click on a tab takes the focus, so an open page sees the focus leave for a
+        // control of this window before the tab opens the next page.
+        cl->setFocusPolicy(Qt::ClickFocus);
         cl->onClick = [this, id] {
           if (dialog_) dialog_->UserClick(id);
         };
@@ -207,7 +235,15 @@ QWidget* DialogView::Control(int id) const {
   return it == widgets_.end() ? nullptr : it->second;
 }
 
+DialogView* DialogView::ViewOwning(const QWidget* w) {
+  for (const QWidget* p = w; p; p = p->parentWidget())
+    if (auto* v = dynamic_cast<const DialogView*>(p)) return const_cast<DialogView*>(v);
+  return nullptr;
+}
+
 int DialogView::IdOf(const QWidget* w) const {
+  // A page inside this window is another dialog: its controls are not this one's.
+  if (ViewOwning(w) != this) return -1;
   for (const QWidget* p = w; p && p != this; p = p->parentWidget()) {
     for (const auto& [id, cw] : widgets_)
       if (cw == p) return id;
@@ -316,6 +352,7 @@ void DialogView::Mirror(int id) {
     case ControlKind::Icon:
       break;
   }
+  if (const QString tip = FromUtf8(s.toolTip); w->toolTip() != tip) w->setToolTip(tip);
   if (w->isEnabled() != s.enabled) w->setEnabled(s.enabled);
   if (w->isVisibleTo(this) != s.visible) w->setVisible(s.visible);
   MirrorColors(w, s);
@@ -343,6 +380,15 @@ void DialogView::MirrorColors(QWidget* w, const ControlState& s) {
 
 void DialogView::paintEvent(QPaintEvent* e) {
   QWidget::paintEvent(e);
+  if (innerPage_) {
+    // The edge of a window without a title bar, so that the page stands out from the
+    // window it lies on.
+    QPainter frame(this);
+    frame.setPen(palette().color(QPalette::Shadow));
+    frame.drawRect(rect().adjusted(0, 0, -1, -1));
+    frame.setPen(palette().color(QPalette::Light));
+    frame.drawRect(rect().adjusted(1, 1, -2, -2));
+  }
   if (!dialog_ || dialog_->Lines().empty()) return;
   QPainter painter(this);
   for (const DialogLine& l : dialog_->Lines()) {
@@ -441,7 +487,7 @@ void DialogView::OnFocusChanged(QWidget* old, QWidget* now) {
   if (!dialog_) return;
   const int idNow = IdOf(now);
   const bool oldHere = old && (old == this || IdOf(old) >= 0);
-  const bool nowHere = now && (idNow >= 0 || now->window() == this);
+  const bool nowHere = now && (idNow >= 0 || ViewOwning(now) == this);
   // Focus within the window moves between controls; focus that leaves it (for a page, a
   // message box or another program) leaves the Dialog without a focused control.
   if (idNow >= 0) {

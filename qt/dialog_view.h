@@ -27,6 +27,10 @@ class DialogView : public QWidget, public DialogObserver {
   // The control id a widget (or one of its children) belongs to, or -1.
   int IdOf(const QWidget* w) const;
   const DialogUnits& Units() const { return units_; }
+  // A page drawn inside its owner's window instead of as a window of its own.
+  bool IsInnerPage() const { return innerPage_; }
+  // The view a widget belongs to (the nearest DialogView above it), or nullptr.
+  static DialogView* ViewOwning(const QWidget* w);
 
   // The item of the window menu (context menu and F1) that sends `command` to the Dialog.
   void SetMenuCommand(const QString& text, int command);
@@ -63,6 +67,8 @@ class DialogView : public QWidget, public DialogObserver {
   std::map<int, QPalette> basePalettes_;
   QString menuText_;
   int menuCommand_ = -1;
+  bool innerPage_ = false;
+  qreal fontScale_ = 1.0;  // the font used over the one the template asks for
   QMetaObject::Connection focusConnection_;
 };
 

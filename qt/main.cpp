@@ -18,6 +18,7 @@
 #include "platform/posix/real_clock.h"
 #include "platform/posix/serial_enumeration.h"
 #include "qt/app_icon.h"
+#include "qt/localisation.h"
 #include "qt/qt_clock.h"
 #include "qt/qt_window_host.h"
 
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
   QApplication::setStyle(QStringLiteral("Fusion"));
   QApplication::setApplicationName(QStringLiteral("Tessvar"));
   QApplication::setWindowIcon(qt::AppIcon());
+  qt::InstallRussianTranslations(app);
 
   std::optional<std::string> preload;
   const QStringList args = QApplication::arguments();
@@ -62,6 +64,7 @@ int main(int argc, char** argv) {
 
   RealClock realClock;
   qt::QtWindowHost host;
+  host.SetStartFolder(qt::SamplesFolder());
   qt::QtClock clock(realClock, host);
   FileSettingsStore store(FileSettingsStore::DefaultPath());
   KrellonSeams seams;

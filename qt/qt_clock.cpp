@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 namespace tessvar::qt {
 
@@ -18,20 +19,25 @@ void QtClock::Sleep(uint32_t ms) {
     return;
   }
   const QtWindowHost::WaitScope wait(host_);
+  const WaitGate::Scope gated(host_.Gate());
   const uint64_t end = base_.MonotonicMs() + ms;
-  // The loop ends by its own timer; the deadline check keeps a spurious quit from cutting
-  // the wait short.
-  for (uint64_t now = base_.MonotonicMs(); now < end; now = base_.MonotonicMs()) {
+  // In slices, so that a cancel is seen at once; each slice ends by its own timer, and the
+  // deadline check keeps a spurious quit from cutting the wait short.
+  for (uint64_t now = base_.MonotonicMs(); now < end && !Cancelled(); now = base_.MonotonicMs()) {
     QEventLoop loop;
-    QTimer::singleShot(static_cast<int>(end - now), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    const auto slice = static_cast<int>(std::min<uint64_t>(end - now, kSliceMs));
+    QTimer::singleShot(slice, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::AllEvents);
+    host_.Gate().Elapsed(base_.MonotonicMs());
   }
 }
 
 void QtClock::Yield() {
   if (!OnWindowThread()) return;
   const QtWindowHost::WaitScope wait(host_);
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  const WaitGate::Scope gated(host_.Gate());
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  host_.Gate().Elapsed(base_.MonotonicMs());
 }
 
 }  // namespace tessvar::qt

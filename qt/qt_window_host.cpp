@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QMetaObject>
 
@@ -31,7 +32,11 @@ void QtWindowHost::TimerDeleter::operator()(QTimer* t) const {
   t->deleteLater();
 }
 
-QtWindowHost::QtWindowHost() = default;
+QtWindowHost::QtWindowHost() {
+  monotonic_.start();
+  // The actions kept during a wait run as a posted closure: never inside a wait or a tick.
+  gate_.requestSettle = [this] { Post([this] { gate_.Settle(); }); };
+}
 
 QtWindowHost::~QtWindowHost() {
   timers_.clear();
@@ -42,6 +47,7 @@ DialogView& QtWindowHost::AttachMain(Dialog& d) { return Attach(d, nullptr); }
 
 DialogView& QtWindowHost::Attach(Dialog& d, DialogView* owner) {
   if (DialogView* existing = ViewOf(d)) return *existing;
+  d.SetWaitGate(&gate_);
   auto* view = new DialogView(d, owner);  // owned by its owner view, or by this host
   if (menuCommand_ >= 0 && (d.Template().flags & dlg::kSystemMenu))
     view->SetMenuCommand(menuText_, menuCommand_);
@@ -127,6 +133,14 @@ void QtWindowHost::MessageBox(std::string_view text, std::string_view caption, M
   box.exec();
 }
 
+bool QtWindowHost::AskYesNo(std::string_view text, std::string_view caption) {
+  QMessageBox box(QMessageBox::Question, FromUtf8(caption), FromUtf8(text),
+                  QMessageBox::Yes | QMessageBox::No, ActiveParent());
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<std::string> QtWindowHost::OpenFileDialog(const FileFilter& filter) {
   if (presetOpen_) {
     auto answer = std::move(presetOpen_);
@@ -137,8 +151,7 @@ std::optional<std::string> QtWindowHost::OpenFileDialog(const FileFilter& filter
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilter(NameFilter(filter));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  return RunFileDialog(dialog);
 }
 
 std::optional<std::string> QtWindowHost::SaveFileDialog(const FileFilter& filter,
@@ -151,22 +164,43 @@ std::optional<std::string> QtWindowHost::SaveFileDialog(const FileFilter& filter
   while (ext.startsWith(QLatin1Char('.'))) ext.remove(0, 1);
   if (!ext.isEmpty()) dialog.setDefaultSuffix(ext);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+  return RunFileDialog(dialog);
+}
+
+std::optional<std::string> QtWindowHost::RunFileDialog(QFileDialog& dialog) {
+  if (!lastFolder_.isEmpty()) dialog.setDirectory(lastFolder_);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  const QString chosen = dialog.selectedFiles().first();
+  lastFolder_ = QFileInfo(chosen).absolutePath();
+  return chosen.toStdString();
 }
 
 void QtWindowHost::SetTimer(Dialog& owner, int id, uint32_t periodMs) {
   const Key key{&owner, id};
+  periodMs = std::min<uint32_t>(periodMs, 0x7FFFFFFF);
   auto it = timers_.find(key);
   if (it == timers_.end()) {
-    std::unique_ptr<QTimer, TimerDeleter> t(new QTimer(&context_));
-    t->setTimerType(Qt::PreciseTimer);
+    WindowTimer t;
+    t.shot.reset(new QTimer(&context_));
+    t.shot->setSingleShot(true);
+    t.shot->setTimerType(Qt::PreciseTimer);
     Dialog* d = &owner;
-    QObject::connect(t.get(), &QTimer::timeout, &context_, [this, d, id] { Tick(d, id); });
+    QObject::connect(t.shot.get(), &QTimer::timeout, &context_, [this, d, id] { Tick(d, id); });
     it = timers_.emplace(key, std::move(t)).first;
   }
+  std::optional<RunningTick> running;
+  if (runningTick_ && runningTick_->first == key) running = runningTick_->second;
+  WindowTimer& t = it->second;
+  t.period = periodMs;
+  t.pending = false;
   // A zero period still ticks, as soon as the window is idle.
-  it->second->start(static_cast<int>(std::min<uint32_t>(periodMs, 0x7FFFFFFF)));
+  t.due = FirstTickDue(periodMs, NowMs(), running);
+  Aim(t);
+}
+
+void QtWindowHost::Aim(WindowTimer& t) {
+  const uint64_t now = NowMs();
+  t.shot->start(static_cast<int>(t.due > now ? std::min<uint64_t>(t.due - now, 0x7FFFFFFF) : 0));
 }
 
 void QtWindowHost::KillTimer(Dialog& owner, int id) { timers_.erase(Key{&owner, id}); }
@@ -176,15 +210,40 @@ bool QtWindowHost::HasTimer(const Dialog& owner, int id) const {
 }
 
 void QtWindowHost::Tick(Dialog* owner, int id) {
-  // Window timers do not queue up: a tick that finds its window busy is simply dropped.
-  if (Waiting() || ticking_.count(owner) || !timers_.count(Key{owner, id})) {
+  const Key key{owner, id};
+  auto it = timers_.find(key);
+  if (it == timers_.end()) return;
+  // Window timers do not queue up: a tick that finds its window busy waits, once, for the
+  // wait or the other tick to end.
+  if (Waiting() || ticking_.count(owner)) {
     ++skippedTicks_;
+    it->second.pending = true;
     return;
   }
+  WindowTimer& t = it->second;
+  const RunningTick tick{t.due, t.period};
+  t.pending = false;
+  t.due = NextTickDue(t.due, t.period, NowMs());
+  Aim(t);
   ticking_.insert(owner);
+  const auto outer = runningTick_;
+  runningTick_ = std::make_pair(key, tick);
   owner->FireTimer(id);
+  runningTick_ = outer;
   ticking_.erase(owner);
-  if (ticking_.empty()) ResumePosted();
+  if (ticking_.empty()) {
+    ResumeTimers();
+    ResumePosted();
+  }
+}
+
+void QtWindowHost::ResumeTimers() {
+  if (Waiting()) return;
+  for (auto& [key, t] : timers_)
+    if (t.pending) {
+      t.pending = false;
+      t.shot->start(0);
+    }
 }
 
 void QtWindowHost::ShowModeless(Dialog& page, Dialog& owner) {
@@ -193,27 +252,38 @@ void QtWindowHost::ShowModeless(Dialog& page, Dialog& owner) {
   if (ownerView) {
     // Pages are placed by their owner; a window with a title bar starts centred over it.
     const QRect o = ownerView->frameGeometry();
-    view.move((page.Template().flags & dlg::kNoTitle)
-                  ? o.topLeft()
-                  : o.center() - QPoint(view.width() / 2, view.height() / 2));
+    if (view.IsInnerPage()) view.move(ownerView->mapFromGlobal(o.topLeft()));
+    else if (!(page.Template().flags & dlg::kNoTitle))
+      view.move(o.center() - QPoint(view.width() / 2, view.height() / 2));
+    else view.move(o.topLeft());
   }
   view.show();
   view.raise();
-  view.activateWindow();
-  // The first control that takes the focus gets it, as a freshly shown dialog does.
-  if (QWidget* first = view.nextInFocusChain(); first && first != &view && view.isAncestorOf(first))
-    first->setFocus(Qt::ActiveWindowFocusReason);
+  if (!view.IsInnerPage()) view.activateWindow();
+  // The control the page's initialisation chose gets the focus, or else the first one that
+  // takes the focus from the keyboard (never a label: that would count as leaving the page).
+  QWidget* first = view.Control(page.Focus());
+  for (QWidget* w = view.nextInFocusChain(); !first && w && w != &view; w = w->nextInFocusChain())
+    if (view.isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled() &&
+        w->isVisibleTo(&view))
+      first = w;
+  if (first) first->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 ScreenRect QtWindowHost::WindowRect(Dialog& d) {
   DialogView* v = ViewOf(d);
   if (!v) return {};
-  const QRect r = v->frameGeometry();
+  QRect r = v->frameGeometry();
+  // A page inside its owner's window has its rectangle on the screen all the same.
+  if (v->IsInnerPage()) r.moveTopLeft(v->parentWidget()->mapToGlobal(r.topLeft()));
   return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
 void QtWindowHost::MoveWindow(Dialog& d, int left, int top) {
-  if (DialogView* v = ViewOf(d)) v->move(left, top);
+  DialogView* v = ViewOf(d);
+  if (!v) return;
+  if (v->IsInnerPage()) v->move(v->parentWidget()->mapFromGlobal(QPoint(left, top)));
+  else v->move(left, top);
 }
 
 void QtWindowHost::Repaint(Dialog& d, bool) {
@@ -250,6 +320,7 @@ void QtWindowHost::RunPosted() {
 
 void QtWindowHost::LeaveWait() {
   if (--waitDepth_ > 0) return;
+  ResumeTimers();
   ResumePosted();
 }
 

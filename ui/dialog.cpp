@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "ui/text_compare.h"
+#include "ui/wait_gate.h"
 
 namespace tessvar {
 
@@ -191,6 +192,13 @@ void Dialog::SetColors(int id, std::optional<Rgb> text, std::optional<Rgb> back)
   Changed(id);
 }
 
+void Dialog::SetToolTip(int id, std::string_view text) {
+  auto& s = Mutable(id);
+  if (s.toolTip == text) return;
+  s.toolTip = std::string(text);
+  Changed(id);
+}
+
 void Dialog::SetTitle(std::string_view title) {
   title_ = std::string(title);
   DialogChanged();
@@ -228,8 +236,16 @@ void Dialog::Run(const std::map<int, Handler>& table, int id) {
   }
 }
 
+bool Dialog::Kept(std::function<void()> action, bool endsWait) {
+  if (!gate_ || !gate_->Waiting()) return false;
+  gate_->Defer(std::move(action), endsWait);
+  return true;
+}
+
 bool Dialog::UserClick(int id) {
   if (!Accepts(id)) return false;
+  const bool ends = std::find(endsWaits_.begin(), endsWaits_.end(), id) != endsWaits_.end();
+  if (Kept([this, id] { UserClick(id); }, ends)) return true;
   const auto& s = State(id);
   switch (s.tmpl->kind) {
     case ControlKind::CheckBox:
@@ -250,6 +266,7 @@ void Dialog::FireClick(int id) { Run(click_, id); }
 
 bool Dialog::UserSelect(int id, int index) {
   if (!Accepts(id)) return false;
+  if (Kept([this, id, index] { UserSelect(id, index); }, false)) return true;
   if (index < 0 || index >= static_cast<int>(State(id).items.size())) return false;
   SetSelection(id, index);
   Run(selChange_, id);
@@ -258,6 +275,7 @@ bool Dialog::UserSelect(int id, int index) {
 
 bool Dialog::UserType(int id, std::string_view text) {
   if (!Accepts(id) || State(id).readOnly) return false;
+  if (Kept([this, id, t = std::string(text)] { UserType(id, t); }, false)) return true;
   SetText(id, text);
   Run(editChange_, id);
   return true;
@@ -265,6 +283,7 @@ bool Dialog::UserType(int id, std::string_view text) {
 
 bool Dialog::UserSpin(int id, int pos) {
   if (!Accepts(id)) return false;
+  if (Kept([this, id, pos] { UserSpin(id, pos); }, false)) return true;
   SetSpinPos(id, pos);
   // The spin writes its position into the control before it in the template.
   const auto it = std::find(order_.begin(), order_.end(), id);
@@ -277,6 +296,7 @@ bool Dialog::UserSpin(int id, int pos) {
 
 bool Dialog::UserSetIpv4(int id, uint32_t address) {
   if (!Accepts(id)) return false;
+  if (Kept([this, id, address] { UserSetIpv4(id, address); }, false)) return true;
   SetIpv4(id, address);
   Run(editChange_, id);
   return true;
@@ -284,6 +304,7 @@ bool Dialog::UserSetIpv4(int id, uint32_t address) {
 
 void Dialog::UserFocus(int id) {
   if (id >= 0 && !Accepts(id)) return;
+  if (Kept([this, id] { UserFocus(id); }, false)) return;
   const int previous = focus_;
   if (previous == id) return;
   focus_ = id;
@@ -291,9 +312,13 @@ void Dialog::UserFocus(int id) {
   if (previous >= 0) Run(killFocus_, previous);
 }
 
-void Dialog::UserCommand(int command) { Run(command_, command); }
+void Dialog::UserCommand(int command) {
+  if (Kept([this, command] { UserCommand(command); }, false)) return;
+  Run(command_, command);
+}
 
 void Dialog::UserEnter() {
+  if (Kept([this] { UserEnter(); }, false)) return;
   if (ok_) {
     Handler h = ok_;
     h();
@@ -303,6 +328,7 @@ void Dialog::UserEnter() {
 }
 
 void Dialog::UserEscape() {
+  if (Kept([this] { UserEscape(); }, false)) return;
   if (cancel_) {
     Handler h = cancel_;
     h();
@@ -312,6 +338,7 @@ void Dialog::UserEscape() {
 }
 
 void Dialog::UserClose() {
+  if (Kept([this] { UserClose(); }, true)) return;
   if (close_) {
     Handler h = close_;
     h();

@@ -32,6 +32,7 @@ struct ControlState {
   uint32_t ipv4 = 0;  // first octet most significant
   std::optional<Rgb> textColor;
   std::optional<Rgb> backColor;
+  std::string toolTip;  // shown when the pointer rests on the control; empty: none
 };
 
 // A line drawn on the dialog's client area, in dialog units.
@@ -39,6 +40,8 @@ struct DialogLine {
   int x1, y1, x2, y2;
   Rgb color;
 };
+
+class WaitGate;
 
 class DialogObserver {
  public:
@@ -69,6 +72,7 @@ class Dialog {
   bool IsEnabled(int id) const { return State(id).enabled; }
   void SetReadOnly(int id, bool on);
   void Show(int id, bool on);
+  void SetToolTip(int id, std::string_view text);
   void SetCheck(int id, bool on);
   bool IsChecked(int id) const { return State(id).checked; }
   // Checks `id` and clears the other radio buttons of its group.
@@ -137,7 +141,16 @@ class Dialog {
   void AddObserver(DialogObserver* o);
   void RemoveObserver(DialogObserver* o);
 
+  // --- waits of the window thread (see WaitGate). While one runs, user input is kept for
+  // after the handler that waits; a click on a control marked here, or the close box, also
+  // ends the wait.
+  void SetWaitGate(WaitGate* gate) { gate_ = gate; }
+  WaitGate* Gate() const { return gate_; }
+  void SetEndsWaits(int id) { endsWaits_.push_back(id); }
+
  private:
+  // True when the input came during a wait and was kept for later.
+  bool Kept(std::function<void()> action, bool endsWait);
   ControlState& Mutable(int id);
   void Changed(int id);
   void DialogChanged();
@@ -156,6 +169,8 @@ class Dialog {
   std::function<void(int)> timer_;
   Handler ok_, cancel_, close_;
   std::vector<DialogObserver*> observers_;
+  WaitGate* gate_ = nullptr;
+  std::vector<int> endsWaits_;
 };
 
 }  // namespace tessvar

@@ -8,7 +8,10 @@ namespace tessvar {
 
 void TimerLoopHost::SetTimer(Dialog& owner, int id, uint32_t periodMs) {
   if (periodMs == 0) periodMs = 1;
-  timers_[{&owner, id}] = Timer{&owner, id, periodMs, clock_.MonotonicMs() + periodMs};
+  std::optional<RunningTick> running;
+  if (running_ && running_->first == Key{&owner, id}) running = running_->second;
+  timers_[{&owner, id}] =
+      Timer{&owner, id, periodMs, FirstTickDue(periodMs, clock_.MonotonicMs(), running)};
 }
 
 void TimerLoopHost::KillTimer(Dialog& owner, int id) { timers_.erase({&owner, id}); }
@@ -76,12 +79,15 @@ void TimerLoopHost::RunUntil(uint64_t deadlineMs, const std::function<bool()>& s
     for (const auto& [key, t] : timers_)
       if (!next || t.due < next->due || (t.due == next->due && t.id < next->id)) next = &t;
     if (next && next->due <= now && next->due <= deadlineMs) {
-      // A tick missed while a handler blocked is delivered once, not once per period.
+      // A tick missed while a handler blocked is delivered once, not once per period;
+      // the ticks after it stay on the timer's grid.
       Timer fired = *next;
-      auto& live = timers_[{fired.owner, fired.id}];
-      live.due = fired.due + fired.period;
-      if (live.due <= now) live.due = now + fired.period;
+      const Key key{fired.owner, fired.id};
+      timers_[key].due = NextTickDue(fired.due, fired.period, now);
+      const auto outer = running_;
+      running_ = std::make_pair(key, RunningTick{fired.due, fired.period});
       fired.owner->FireTimer(fired.id);
+      running_ = outer;
       if (stopped()) return;
       continue;
     }

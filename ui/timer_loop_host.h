@@ -8,10 +8,12 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "platform/clock.h"
+#include "ui/timer_schedule.h"
 #include "ui/window_host.h"
 
 namespace tessvar {
@@ -60,6 +62,7 @@ class TimerLoopHost : public WindowHost {
 
   Clock& clock_;
   std::map<Key, Timer> timers_;
+  std::optional<std::pair<Key, RunningTick>> running_;  // the tick being delivered
   std::mutex postedMutex_;
   std::deque<std::function<void()>> posted_;
   std::vector<Dialog*> pages_;

@@ -31,6 +31,8 @@ class WindowHost {
   // Modal, OK button only; returns when dismissed.
   virtual void MessageBox(std::string_view text, std::string_view caption,
                           MessageIcon icon = MessageIcon::None) = 0;
+  // Modal, "Да" and "Нет"; true for "Да". A host without a user to ask answers "Да".
+  virtual bool AskYesNo(std::string_view /*text*/, std::string_view /*caption*/) { return true; }
   // The chosen path (UTF-8), or nothing on cancel.
   virtual std::optional<std::string> OpenFileDialog(const FileFilter& filter) = 0;
   // Save-as with the overwrite prompt; `defaultExtension` is appended when the user typed none.

@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -202,6 +203,72 @@ int Run(int seconds, int pollMs, const QString& sim, const QString& sample) {
   return 0;
 }
 
+// How long the window thread goes without processing events while the device does not
+// answer, and how long "Стоп" takes to act. A 5 ms probe timer stamps every turn of the
+// event loop; "Стоп" is clicked `seconds` after "Старт" (by a timer, so a blocked window
+// clicks late). Figures only.
+int Stall(int seconds, const QString& ip, int port, const QString& sample) {
+  DismissMessageBoxes();
+  Window w;
+  w.view->show();
+  Dialog& d = w.dlg->GetDialog();
+  d.UserClick(idc::kFileTab);
+  w.host.PresetOpenAnswer(sample.toStdString());
+  if (!w.dlg->FilePage() || !w.dlg->FilePage()->LoadDescriptionFile()) return 6;
+  d.UserFocus(idc::kPollPeriod);
+  const QStringList octets = ip.split(QLatin1Char('.'));
+  uint32_t address = 0;
+  for (const QString& o : octets) address = (address << 8) | (o.toUInt() & 0xFFu);
+  d.UserSetIpv4(idc::kIpAddress, address);
+  const int item = d.FindExact(idc::kPortList, std::to_string(port));
+  if (item >= 0) d.UserSelect(idc::kPortList, item);
+
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, longest = 0, stopClickedAt = -1, stoppedAt = -1;
+  QTimer probe;
+  probe.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    const qint64 now = clock.elapsed();
+    longest = std::max(longest, now - last);
+    last = now;
+  });
+  struct Watch : DialogObserver {
+    std::function<void(int)> changed;
+    void ControlChanged(int id) override { changed(id); }
+  } watch;
+  std::map<std::string, int> statuses;
+  watch.changed = [&](int id) {
+    if (id != idc::kStatusLine) return;
+    ++statuses[d.Text(id)];
+    if (stopClickedAt >= 0 && stoppedAt < 0 && d.Text(id) == "Ожидание") stoppedAt = clock.elapsed();
+  };
+  d.AddObserver(&watch);
+  probe.start(5);
+  d.UserClick(idc::kStart);
+  QTimer::singleShot(seconds * 1000, [&] {
+    stopClickedAt = static_cast<qint64>(seconds) * 1000;  // when the user clicked
+    d.UserClick(idc::kStop);
+  });
+  QTimer::singleShot(seconds * 1000 + 25000, [] { QApplication::exit(0); });
+  QTimer done;
+  QObject::connect(&done, &QTimer::timeout, [&] {
+    if (stoppedAt >= 0 && clock.elapsed() > stoppedAt + 500) QApplication::exit(0);
+  });
+  done.start(100);
+  QApplication::exec();
+  d.RemoveObserver(&watch);
+  std::printf("peer %s:%d, Стоп after %d s\n", ip.toStdString().c_str(), port, seconds);
+  std::printf("longest time without processing events: %lld ms\n", static_cast<long long>(longest));
+  if (stoppedAt >= 0)
+    std::printf("Стоп to stopped: %lld ms\n", static_cast<long long>(stoppedAt - stopClickedAt));
+  else
+    std::printf("Стоп to stopped: not within 25 s\n");
+  std::printf("failures counted: %s\n", d.Text(idc::kFailureCount).c_str());
+  for (const auto& [text, count] : statuses) std::printf("status \"%s\" shown %d times\n", text.c_str(), count);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,6 +278,9 @@ int main(int argc, char** argv) {
   if (a.size() >= 2 && a[1] == QLatin1String("startup")) return Startup();
   if (a.size() >= 6 && a[1] == QLatin1String("run"))
     return Run(a[2].toInt(), a[3].toInt(), a[4], a[5]);
-  std::fprintf(stderr, "usage: tessvar_qt_bench startup | run SECONDS POLL_MS SIMULATOR SAMPLE.dat\n");
+  if (a.size() >= 6 && a[1] == QLatin1String("stall"))
+    return Stall(a[2].toInt(), a[3], a[4].toInt(), a[5]);
+  std::fprintf(stderr, "usage: tessvar_qt_bench startup | run SECONDS POLL_MS SIMULATOR SAMPLE.dat"
+                       " | stall SECONDS IP PORT SAMPLE.dat\n");
   return 1;
 }

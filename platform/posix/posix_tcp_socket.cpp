@@ -65,6 +65,35 @@ class PosixTcpSocket final : public TcpSocket {
     return ok;
   }
 
+  int ConnectBegin(uint32_t ipv4, uint16_t port) override {
+    if (fd_ < 0) return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(ipv4);
+    SetBlocking(fd_, false);
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) {
+      SetBlocking(fd_, true);
+      return 1;
+    }
+    if (errno == EINPROGRESS || errno == EINTR) return 0;
+    SetBlocking(fd_, true);
+    return -1;
+  }
+
+  int ConnectWait(uint32_t timeoutMs) override {
+    if (fd_ < 0) return -1;
+    short revents = 0;
+    const int r = PollOnce(fd_, POLLOUT, timeoutMs, revents);
+    if (r == 0) return 0;
+    // A failed attempt also makes the socket writable; only SO_ERROR tells them apart.
+    int error = -1;
+    socklen_t len = sizeof error;
+    const bool ok = r == 1 && getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+    SetBlocking(fd_, true);
+    return ok ? 1 : -1;
+  }
+
   long Send(std::span<const uint8_t> bytes) override {
     if (fd_ < 0) return -1;
     short revents = 0;

@@ -140,6 +140,31 @@ class DialogViewTest : public QObject {
     QCOMPARE(fixed.ToPixels({540 - 4, 405 - 8, 4, 8}), QRect(QPoint(804, 645), QPoint(809, 657)));
   }
 
+  void aWindowTooLargeForTheScreenGetsASmallerFont() {
+    // The main window's size in dialog units, on screens of 1600 x 1000 scaled to 100, 150
+    // and 200 % (the screen in pixels of the scaled coordinates) and on one far too small.
+    static constexpr DialogTemplate kMain{102, "Tessvar", 540, 405, "MS Sans Serif", 8, 0, {}};
+    QFont font = qt::TemplateFont(kMain);
+    font.setPointSizeF(8);
+    const QSize frame(12, 40);
+    struct Case {
+      QSize screen;
+      bool shrinks;
+    };
+    const Case cases[] = {
+        {{1600, 1000}, false}, {{1066, 666}, true}, {{800, 500}, true}, {{200, 150}, true}};
+    for (const Case& c : cases) {
+      const QFont fitted = qt::FitFont(font, kMain, c.screen, frame);
+      const qt::DialogUnits u(fitted);
+      QCOMPARE(fitted.pointSizeF() < font.pointSizeF(), c.shrinks);
+      QVERIFY(fitted.pointSizeF() >= 5.0);
+      if (fitted.pointSizeF() > 5.0) {
+        QVERIFY(u.X(540) + frame.width() <= c.screen.width());
+        QVERIFY(u.Y(405) + frame.height() <= c.screen.height());
+      }
+    }
+  }
+
   void modelChangesReachTheWidgets() {
     dialog_->SetText(51, "Буфер обмена пуст");
     QCOMPARE(Get<QLabel>(51)->text(), Q("Буфер обмена пуст"));

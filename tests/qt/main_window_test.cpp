@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "app/control_ids.h"
@@ -174,9 +175,9 @@ class MainWindowTest : public QObject {
     QVERIFY(dlg_->FilePage());
     qt::DialogView* page = host_->ViewOf(dlg_->FilePage()->GetDialog());
     QVERIFY(page);
-    QVERIFY(QTest::qWaitForWindowExposed(page));
+    QTRY_VERIFY_WITH_TIMEOUT(page->isVisible(), 3000);
     const QRect owner = view_->frameGeometry();
-    QCOMPARE(page->frameGeometry().topLeft(), owner.topLeft() + QPoint(10, 60));
+    QCOMPARE(page->mapToGlobal(QPoint(0, 0)), owner.topLeft() + QPoint(10, 60));
     Shot(page, QStringLiteral("page-file"));
     view_->activateWindow();
     view_->Control(idc::kPollPeriod)->setFocus();
@@ -184,16 +185,41 @@ class MainWindowTest : public QObject {
                                                             : D()) != page,
                              3000);
 
-    // The serial and IEC pages open once a protocol that has them is chosen.
+    // The serial and IEC pages open once a protocol that has them is chosen, take the focus
+    // into one of their lists, stay while it moves between them and close when it moves to
+    // a control of the window.
     D().UserSelect(idc::kProtocolList, D().FindExact(idc::kProtocolList, "МЭК-101"));
-    QTest::mouseClick(view_->Control(idc::kSerialTab), Qt::LeftButton);
-    QVERIFY(dlg_->SerialPage());
-    Shot(host_->ViewOf(dlg_->SerialPage()->GetDialog()), QStringLiteral("page-rs485"));
-    view_->activateWindow();
-    view_->Control(idc::kPollPeriod)->setFocus();
-    QTest::mouseClick(view_->Control(idc::kIecTab), Qt::LeftButton);
-    QVERIFY(dlg_->IecPage());
-    Shot(host_->ViewOf(dlg_->IecPage()->GetDialog()), QStringLiteral("page-iec101"));
+    struct PageCase {
+      int tab;
+      std::function<Dialog*()> page;
+      int first, second;
+      const char* shot;
+    };
+    const PageCase cases[] = {
+        {idc::kSerialTab,
+         [this]() -> Dialog* { return dlg_->SerialPage() ? &dlg_->SerialPage()->GetDialog() : nullptr; },
+         idc::kParityList, idc::kBaudList, "page-rs485"},
+        {idc::kIecTab,
+         [this]() -> Dialog* { return dlg_->IecPage() ? &dlg_->IecPage()->GetDialog() : nullptr; },
+         idc::kCommonAddressSize, idc::kCauseSize, "page-iec101"},
+    };
+    for (const PageCase& c : cases) {
+      QTest::mouseClick(view_->Control(c.tab), Qt::LeftButton);
+      QApplication::processEvents();
+      QTest::qWait(50);
+      Dialog* opened = c.page();
+      QVERIFY2(opened, c.shot);
+      qt::DialogView* pv = host_->ViewOf(*opened);
+      QVERIFY(pv && pv->isVisible());
+      QCOMPARE(qt::DialogView::ViewOwning(QApplication::focusWidget()), pv);
+      QCOMPARE(opened->Focus(), c.first);
+      pv->Control(c.second)->setFocus(Qt::TabFocusReason);
+      QApplication::processEvents();
+      QCOMPARE(c.page(), opened);
+      Shot(pv, QString::fromLatin1(c.shot));
+      view_->Control(idc::kPollPeriod)->setFocus(Qt::MouseFocusReason);
+      QTRY_VERIFY_WITH_TIMEOUT(c.page() == nullptr, 3000);
+    }
     Shot(view_, QStringLiteral("main-iec101"));
   }
 

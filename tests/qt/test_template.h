@@ -40,6 +40,8 @@ inline constexpr DialogTemplate kAllKindsDialog{
     kAllKinds};
 
 inline constexpr std::array kPageControls{
+    // A label first, as the real pages have: it must not be what takes the focus.
+    ControlTemplate{202, ControlKind::Text, "Четность", {5, 0, 30, 5}},
     ControlTemplate{200, ControlKind::Edit, "", {5, 5, 60, 12}},
     ControlTemplate{201, ControlKind::DropDownList, "", {5, 22, 60, 40}},
 };

@@ -1,7 +1,10 @@
 // The Qt window host: message boxes, file dialogs, window timers, pages and posted closures,
 // and the clock whose waits keep the window painted without re-entering a tick.
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -15,6 +18,7 @@
 #include <thread>
 
 #include "platform/posix/real_clock.h"
+#include "qt/localisation.h"
 #include "qt/qt_clock.h"
 #include "qt/qt_window_host.h"
 #include "tests/qt/test_template.h"
@@ -36,7 +40,7 @@ void WhenModalOpens(std::function<void(W*)> inspect) {
       poll->stop();
       poll->deleteLater();
       inspect(w);
-    } else if (++*tries > 200) {
+    } else if (++*tries > 1000) {
       poll->stop();
       poll->deleteLater();
     }
@@ -112,8 +116,11 @@ class WindowHostTest : public QObject {
       filters = d->nameFilters();
       confirms = !d->testOption(QFileDialog::DontConfirmOverwrite);
       saves = d->acceptMode() == QFileDialog::AcceptSave;
-      d->selectFile(dir.filePath(QStringLiteral("запись")));
-      QMetaObject::invokeMethod(d, "accept");
+      // Typed as a user types it; closed as "Save" does (accept() could ask a question of
+      // its own that nobody answers).
+      if (auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        name->setText(dir.filePath(QStringLiteral("запись")));
+      static_cast<QDialog*>(d)->done(saves ? QDialog::Accepted : QDialog::Rejected);
     });
     const auto path = host_->SaveFileDialog({"Текстовые файлы", "*.txt"}, "txt");
     QCOMPARE(filters, QStringList{Q("Текстовые файлы (*.txt)")});
@@ -128,6 +135,47 @@ class WindowHostTest : public QObject {
     });
     QVERIFY(!host_->OpenFileDialog({"Файлы конфигурации (*.dat)", "*.dat"}).has_value());
     QCOMPARE(filters, QStringList{Q("Файлы конфигурации (*.dat)")});
+  }
+
+  void fileDialogsStartInTheSamplesThenInTheLastFolderAndSpeakRussian() {
+    QTemporaryDir samples, records;
+    QVERIFY(samples.isValid() && records.isValid());
+    QVERIFY(QDir().mkpath(records.filePath(QStringLiteral("день"))));
+    host_->SetStartFolder(samples.path());
+    QVERIFY(qt::InstallRussianTranslations(*qApp));  // qt6-translations-l10n
+    struct Step {
+      bool save;
+      QString opensIn;
+      QString choose;  // empty: cancel
+    };
+    const QString recordFile = records.filePath(Q("день/запись.txt"));
+    const Step steps[] = {
+        {false, samples.path(), {}},                        // the samples at first
+        {true, samples.path(), recordFile},                 // a cancel does not move it
+        {false, records.filePath(Q("день")), {}},           // where the last choice was
+        {true, records.filePath(Q("день")), {}},
+    };
+    for (const Step& st : steps) {
+      QString openedIn, cancelText;
+      WhenModalOpens<QFileDialog>([&](QFileDialog* d) {
+        openedIn = d->directory().absolutePath();
+        if (auto* box = d->findChild<QDialogButtonBox*>())
+          if (QPushButton* b = box->button(QDialogButtonBox::Cancel)) cancelText = b->text();
+        if (st.choose.isEmpty()) {
+          d->reject();
+        } else {
+          // Typed as a user types it (a full path goes to the folder it names).
+          if (auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            name->setText(st.choose);
+          static_cast<QDialog*>(d)->done(QDialog::Accepted);
+        }
+      });
+      const auto chosen = st.save ? host_->SaveFileDialog({"Текстовые файлы", "*.txt"}, "txt")
+                                  : host_->OpenFileDialog({"Файлы конфигурации", "*.dat"});
+      QCOMPARE(openedIn, QDir(st.opensIn).absolutePath());
+      QCOMPARE(chosen.has_value(), !st.choose.isEmpty());
+      QCOMPARE(cancelText.remove(QLatin1Char('&')), Q("Отмена"));
+    }
   }
 
   void timersTickByIdAndStopWhenKilled() {
@@ -249,7 +297,10 @@ class WindowHostTest : public QObject {
     QVERIFY(pageView);
     QVERIFY(QTest::qWaitForWindowExposed(pageView));
     QCOMPARE(pageView->parentWidget(), host_->ViewOf(*main_));
-    QVERIFY(pageView->windowFlags().testFlag(Qt::FramelessWindowHint));
+    // Drawn inside its owner's window: no window manager can take its focus away.
+    QVERIFY(pageView->IsInnerPage() && !pageView->isWindow());
+    // The page's first list has the focus at once, not a label (that would count as leaving).
+    QCOMPARE(QApplication::focusWidget(), pageView->Control(200));
 
     const ScreenRect owner = host_->WindowRect(*main_);
     const ScreenRect before = host_->WindowRect(page);

@@ -30,6 +30,13 @@ class ScriptedHost : public TimerLoopHost {
   void MessageBox(std::string_view text, std::string_view caption, MessageIcon icon) override {
     messages.push_back({std::string(text), std::string(caption), icon});
   }
+  bool AskYesNo(std::string_view text, std::string_view caption) override {
+    questions.push_back({std::string(text), std::string(caption), MessageIcon::None});
+    if (yesNoAnswers.empty()) return true;
+    const bool yes = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return yes;
+  }
   std::optional<std::string> OpenFileDialog(const FileFilter& filter) override {
     fileDialogs.push_back({false, filter, {}});
     return Answer();
@@ -46,6 +53,8 @@ class ScriptedHost : public TimerLoopHost {
   std::vector<RecordedMessage> messages;
   std::vector<RecordedFileDialog> fileDialogs;
   std::deque<std::optional<std::string>> fileAnswers;
+  std::vector<RecordedMessage> questions;  // asked with "Да"/"Нет"
+  std::deque<bool> yesNoAnswers;           // empty: "Да"
 
  private:
   std::optional<std::string> Answer() {

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
+#include <vector>
 
 #include "tests/support/scripted_host.h"
 #include "ui/dialog.h"
+#include "ui/timer_schedule.h"
 
 namespace tessvar {
 namespace {
@@ -38,6 +41,62 @@ TEST(TimerLoopHost, ABlockingHandlerGetsOneLateTickNotABacklog) {
   host.RunFor(3250);
   // 100 (blocks to 3100), one late tick at 3100, then 3200.
   EXPECT_EQ(ticks, 3);
+}
+
+TEST(TimerSchedule, TicksKeepTheirPhase) {
+  struct Case {
+    const char* what;
+    uint64_t due;
+    uint32_t period;
+    uint64_t now;
+    uint64_t next;
+  };
+  const Case cases[] = {
+      {"on time", 1000, 100, 1000, 1100},
+      {"handler time does not move the grid", 1000, 100, 1007, 1100},
+      {"late by less than a period", 1000, 100, 1099, 1100},
+      {"late by exactly a period: the missed tick is dropped", 1000, 100, 1100, 1200},
+      {"late by many periods: one tick, then the grid", 1000, 100, 4050, 4100},
+      {"an odd period", 0, 333, 1000, 1332},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NextTickDue(c.due, c.period, c.now), c.next) << c.what;
+
+  struct Arm {
+    const char* what;
+    uint32_t period;
+    uint64_t now;
+    std::optional<RunningTick> running;
+    uint64_t first;
+  };
+  const Arm arms[] = {
+      {"armed from outside a tick", 100, 1234, std::nullopt, 1334},
+      {"re-armed in its own tick", 100, 1030, RunningTick{1000, 100}, 1100},
+      {"re-armed with another period", 200, 1030, RunningTick{1000, 100}, 1230},
+      {"re-armed after the grid point passed (a restart pause)", 100, 4000,
+       RunningTick{1000, 100}, 4100},
+      {"re-armed exactly on the grid point", 100, 1100, RunningTick{1000, 100}, 1200},
+  };
+  for (const Arm& a : arms) EXPECT_EQ(FirstTickDue(a.period, a.now, a.running), a.first) << a.what;
+}
+
+TEST(TimerLoopHost, AHandlerThatReArmsItsTimerAroundAWaitKeepsTheCadence) {
+  // As the TCP poll tick does: kill, wait for the reply, re-arm; the wait and the work
+  // take 7 ms, and every fifth tick fails and restarts after a 3 s pause.
+  VirtualClock clock;
+  test::ScriptedHost host(clock);
+  Dialog d(kTemplate);
+  std::vector<uint64_t> ticks;
+  d.OnTimer([&](int id) {
+    ticks.push_back(clock.MonotonicMs());
+    host.KillTimer(d, id);
+    clock.Sleep(7);
+    if (ticks.size() == 5) clock.Sleep(3000);
+    host.SetTimer(d, id, 100);
+  });
+  host.SetTimer(d, 1, 100);
+  host.RunFor(3700);
+  const std::vector<uint64_t> expected{100, 200, 300, 400, 500, 3607};
+  EXPECT_EQ(ticks, expected);
 }
 
 TEST(TimerLoopHost, KillFromInsideTheHandlerStopsIt) {

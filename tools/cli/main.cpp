@@ -3,8 +3,10 @@
 // or a signal ends the run; then presses "Стоп".
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <iostream>
+#include <optional>
 
 #include "app/file_page.h"
 #include "app/krellon_dlg.h"
@@ -17,6 +19,7 @@
 #include "tools/cli/iec_options.h"
 #include "tools/cli/console_host.h"
 #include "tools/cli/data_set_line.h"
+#include "tools/cli/status_echo.h"
 
 namespace {
 
@@ -49,6 +52,16 @@ int main(int argc, char** argv) {
   app.add_flag("--json", o.json, "one JSON object per data set");
   IecCliOptions iec;
   AddIecOptions(app, iec);
+  std::optional<double> timeoutSec;
+  app.add_option("--timeout", timeoutSec, "stop after this many seconds (exit code 2)");
+  app.footer(
+      "Defaults: protocol, port, address and poll period as the description sets them (the "
+      "window's 500 ms when it sets none), time base Local, values in physical units, no "
+      "recording. Without --data-sets, --record-time or --timeout the run goes on until "
+      "Ctrl+C. Every change of the window's status line goes to stderr with its time.\n"
+      "Exit codes: 0 all data sets presented (or the recording time ran out), 1 the start "
+      "was refused (the window's message is on stderr), 2 timed out or the run stopped "
+      "early, 130 interrupted (SIGINT/SIGTERM).");
   CLI11_PARSE(app, argc, argv);
 
   std::signal(SIGINT, OnSignal);
@@ -66,11 +79,16 @@ int main(int argc, char** argv) {
   window.OnInitDialog();
 
   Dialog& d = window.GetDialog();
+  StatusEcho echo(d, 1189, clock, std::cerr);
   d.UserClick(1107);  // the "Файл" tab
   host.openAnswer = o.dat;
   if (!window.FilePage() || !window.FilePage()->LoadDescriptionFile() ||
       window.Description().entries.empty()) {
     std::cerr << "tessvar-cli: " << o.dat << ": no usable description" << std::endl;
+    // "Старт" all the same, so that the window's own refusal is printed too.
+    d.UserFocus(1094);
+    host.RunPosted();
+    d.UserClick(1094);
     return 1;
   }
   if (window.FilePage()) d.UserFocus(1094);  // leaving the page closes it
@@ -92,20 +110,27 @@ int main(int argc, char** argv) {
     return 1;
   }
   CRunControl& run = window.RunControl();
-  bool enough = false;
+  bool enough = false, timedOut = false;
+  const uint64_t deadline =
+      timeoutSec ? clock.MonotonicMs() + static_cast<uint64_t>(*timeoutSec * 1000.0) : 0;
   const auto done = [&] {
     while (!enough && printed < run.DataSetsPresented()) {
       std::cout << DataSetLine(window, o.json) << std::endl;
       ++printed;
       enough = o.dataSets && printed >= *o.dataSets;
     }
-    return enough || g_stop != 0 || !window.Run().m_running;
+    timedOut = timedOut || (timeoutSec && clock.MonotonicMs() >= deadline);
+    return enough || timedOut || g_stop != 0 || !window.Run().m_running;
   };
-  while (!done()) host.RunFor(1000, done);
+  while (!done()) host.RunFor(timeoutSec ? std::min<uint64_t>(1000, deadline - clock.MonotonicMs() + 1) : 1000, done);
   // The recording time may have stopped the run already; otherwise press "Стоп" so the
   // recording file is closed cleanly.
+  const bool stoppedByItself = !window.Run().m_running;
   if (window.Run().m_running) {
     if (!d.UserClick(1095)) run.OnStop();
   }
-  return 0;
+  if (enough) return 0;
+  if (g_stop != 0) return 130;
+  if (stoppedByItself && o.recordTime && !o.dataSets) return 0;  // the recording time ran out
+  return 2;
 }

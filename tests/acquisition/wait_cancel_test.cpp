@@ -1,0 +1,217 @@
+// "Стоп" pressed while the window thread waits (a connect limit, a reply wait, the restart
+// pause, the clock command's wait) ends the wait at once: the handler that waited returns
+// without sending anything more, and the stop runs right after it, never inside it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "acquisition/run_ids.h"
+#include "app/file_page.h"
+#include "app/krellon_dlg.h"
+#include "platform/tcp_socket.h"
+#include "sim/fault_injector.h"
+#include "tests/acquisition/window_fixture.h"
+#include "ui/gated_clock.h"
+#include "ui/wait_gate.h"
+
+namespace tessvar::test {
+namespace {
+
+// A MODBUS TCP peer that takes its time: it may never accept the connection, and it may
+// never answer. Every request it gets is stamped with the virtual time.
+struct SlowPeer {
+  bool accepts = true;
+  bool answers = false;
+  std::vector<uint64_t> requests;
+};
+
+class SlowSocket : public TcpSocket {
+ public:
+  SlowSocket(SlowPeer& peer, VirtualClock& clock) : peer_(peer), clock_(clock) {}
+  bool Create() override { return valid_ = true; }
+  bool IsValid() const override { return valid_; }
+  bool Connect(uint32_t, uint16_t, uint32_t timeoutMs) override {
+    clock_.Sleep(timeoutMs);
+    return false;
+  }
+  int ConnectBegin(uint32_t, uint16_t) override { return peer_.accepts ? 1 : 0; }
+  int ConnectWait(uint32_t timeoutMs) override {
+    clock_.Sleep(timeoutMs);  // never connects
+    return 0;
+  }
+  long Send(std::span<const uint8_t> bytes) override {
+    peer_.requests.push_back(clock_.MonotonicMs());
+    return static_cast<long>(bytes.size());
+  }
+  int WaitReadable(uint32_t timeoutMs) override {
+    clock_.Sleep(timeoutMs);
+    return 0;
+  }
+  long Recv(std::span<uint8_t>) override { return -1; }
+  void ShutdownSend() override {}
+  void Close() override { valid_ = false; }
+
+ private:
+  SlowPeer& peer_;
+  VirtualClock& clock_;
+  bool valid_ = false;
+};
+
+struct WaitCase {
+  const char* wait;
+  bool accepts;
+  uint64_t stopAtMs;   // virtual time of the click, inside the wait
+  bool clockCommand;   // "Синхронизация RTC" pressed first
+};
+
+class StopDuringWait : public ::testing::TestWithParam<WaitCase> {};
+
+TEST_P(StopDuringWait, EndsTheWaitAtOnceAndSendsNothingMore) {
+  const WaitCase& c = GetParam();
+  VirtualClock virtualClock;
+  ScriptedHost host(virtualClock);
+  WaitGate gate;
+  gate.requestSettle = [&] { host.Post([&] { gate.Settle(); }); };
+  std::unique_ptr<CKrellonDlg> window;
+  std::optional<uint64_t> clickedAt, stoppedAt;
+  int nested = 0, deepest = 0;
+  // What the user does while the window waits: one click on "Стоп" at its time.
+  GatedClock clock(virtualClock, gate, [&](uint32_t ms) {
+    virtualClock.Sleep(ms);
+    if (!clickedAt && virtualClock.MonotonicMs() >= c.stopAtMs) {
+      clickedAt = virtualClock.MonotonicMs();
+      window->GetDialog().UserClick(run_ids::kStop);
+    }
+  });
+  SlowPeer peer{c.accepts, false, {}};
+  NullStore store;
+  KrellonSeams seams;
+  seams.enumerateSerialPorts = [] { return std::vector<std::string>{}; };
+  seams.makeSerialPort = [] { return nullptr; };
+  seams.makeTcpSocket = [&] { return std::make_unique<SlowSocket>(peer, virtualClock); };
+  seams.configureSerial = [](std::string_view) {};
+  window = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
+  window->OnInitDialog();
+  Dialog& d = window->GetDialog();
+  d.SetWaitGate(&gate);
+  d.UserClick(1107);  // "Файл"
+  host.fileAnswers.push_back(SamplePath("tcp-two-channel.dat"));
+  ASSERT_TRUE(window->FilePage() && window->FilePage()->LoadDescriptionFile());
+  d.SetIpv4(run_ids::kIpAddress, 0x7F000001);
+  struct Watch : DialogObserver {
+    std::function<void(int)> changed;
+    void ControlChanged(int id) override { changed(id); }
+  } watch;
+  watch.changed = [&](int id) {
+    if (id == run_ids::kStatusLine && d.Text(id) == "Ожидание" && clickedAt && !stoppedAt)
+      stoppedAt = virtualClock.MonotonicMs();
+  };
+  d.AddObserver(&watch);
+  d.OnTimer([&](int id) {
+    deepest = std::max(deepest, ++nested);
+    window->RunControl().OnTimer(id);
+    --nested;
+  });
+
+  d.UserClick(run_ids::kStart);
+  if (c.clockCommand) {
+    host.RunFor(300);
+    d.UserClick(1130);  // "Синхронизация RTC"
+  }
+  host.RunFor(20000, [&] { return stoppedAt.has_value(); });
+  d.RemoveObserver(&watch);
+
+  ASSERT_TRUE(clickedAt.has_value()) << c.wait;
+  ASSERT_TRUE(stoppedAt.has_value()) << c.wait;
+  EXPECT_LE(*stoppedAt - *clickedAt, GatedClock::kSliceMs) << c.wait;
+  for (uint64_t sent : peer.requests) EXPECT_LE(sent, *clickedAt) << c.wait;
+  EXPECT_FALSE(window->Run().m_running) << c.wait;
+  EXPECT_TRUE(d.IsEnabled(run_ids::kStart)) << c.wait;
+  EXPECT_LE(deepest, 1) << c.wait;
+  EXPECT_TRUE(host.messages.empty()) << c.wait;
+}
+
+// The tcp sample polls every 500 ms; a reply is awaited for 5 s, a restart pauses 3 s.
+INSTANTIATE_TEST_SUITE_P(
+    Waits, StopDuringWait,
+    ::testing::Values(WaitCase{"connect limit", false, 4000, false},
+                      WaitCase{"reply wait", true, 2500, false},
+                      WaitCase{"restart pause", true, 7000, false},
+                      WaitCase{"clock command", true, 400, true}),
+    [](const ::testing::TestParamInfo<WaitCase>& info) {
+      std::string name = info.param.wait;
+      for (char& ch : name) if (ch == ' ') ch = '_';
+      return name;
+    });
+
+// After a failed exchange the values are drawn grey until a data set arrives again; the
+// failure count is shown and the last failure keeps its time and text as a tooltip.
+TEST(StaleValues, TurnGreyAfterAFailureAndClearWithFreshData) {
+  WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
+  std::string error;
+  rig.peer->SetFaults({*sim::ParseFaultRule("no-reply:1@3", error)});
+  Dialog& d = rig.window->GetDialog();
+  constexpr int kUdc1 = 1031;
+  const Rgb grey{128, 128, 128};
+  EXPECT_FALSE(d.State(run_ids::kFailureCount).visible);
+  rig.Click(run_ids::kStart);
+  ASSERT_TRUE(rig.RunDataSets(1));
+  EXPECT_FALSE(d.State(kUdc1).textColor.has_value());
+  EXPECT_TRUE(d.State(run_ids::kFailureCount).visible);
+
+  rig.host.RunFor(20000, [&] { return rig.State().m_failureCount > 0; });
+  ASSERT_EQ(rig.State().m_failureCount, 1);
+  EXPECT_EQ(d.State(kUdc1).textColor, grey);
+  EXPECT_EQ(d.Text(run_ids::kFailureCount), "1");
+  const std::string tip = d.State(run_ids::kStatusLine).toolTip;
+  EXPECT_NE(tip.find("Последний сбой: "), std::string::npos) << tip;
+  EXPECT_NE(tip.find("Буфер обмена пуст"), std::string::npos) << tip;
+
+  ASSERT_TRUE(rig.RunDataSets(1));
+  EXPECT_FALSE(d.State(kUdc1).textColor.has_value());
+  EXPECT_EQ(d.Text(run_ids::kStatusLine), "Запрос данных");
+  EXPECT_EQ(d.State(run_ids::kStatusLine).toolTip, tip);  // still readable
+}
+
+// A description of nothing but clock entries has no entry that ends a data set: "Старт" is
+// refused with a message and nothing is sent.
+TEST(ClockEntriesOnly, RefuseStart) {
+  WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
+  auto& entries = rig.window->Description().entries;
+  entries = {{"Время (tms)", "0x30", "2"}, {"Time (thm)", "0x31", "2"}};
+  rig.Click(run_ids::kStart);
+  rig.Run(2000);
+  EXPECT_FALSE(rig.State().m_running);
+  EXPECT_EQ(rig.host.LastMessageText(), "В файле конфигурации нет ни одной измеряемой величины");
+  EXPECT_EQ(rig.peer->Stats().requests, 0u);
+}
+
+// Escape during a run asks before it ends the run and the recording; the close box does
+// not ask.
+TEST(EscapeDuringARun, AsksFirst) {
+  struct Case {
+    bool running;
+    bool answer;
+    bool ended;
+    size_t questions;
+  };
+  const Case cases[] = {{false, true, true, 0}, {true, false, false, 1}, {true, true, true, 1}};
+  for (const Case& c : cases) {
+    WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
+    Dialog& d = rig.window->GetDialog();
+    if (c.running) {
+      rig.Click(run_ids::kStart);
+      ASSERT_TRUE(rig.RunDataSets(1));
+    }
+    rig.host.yesNoAnswers.push_back(c.answer);
+    d.UserEscape();
+    EXPECT_EQ(d.Ended(), c.ended);
+    EXPECT_EQ(rig.host.questions.size(), c.questions);
+    EXPECT_EQ(rig.State().m_running, c.running && !c.ended);
+  }
+}
+
+}  // namespace
+}  // namespace tessvar::test
