@@ -1,7 +1,6 @@
 #include <algorithm>
 
 #include "acquisition/run_control_impl.h"
-#include "acquisition/run_ids.h"
 #include "acquisition/run_texts.h"
 #include "link/link_result.h"
 #include "platform/clock.h"
@@ -44,12 +43,12 @@ void CRunControl::Impl::PollTick() {
   if (link && link->IsOpen()) {
     // A collect that may wait for seconds must not have ticks queue up behind it.
     const bool holdTimer = link->CollectMayWait();
-    if (holdTimer) ctx.host.KillTimer(ctx.dialog, kPollTimer);
+    if (holdTimer) ctx.view.KillTimer(kPollTimer);
     got = link->Collect(reply);
     if (holdTimer) ArmPollTimer();
   }
-  if (got.showConverterTime) SetField(run_ids::kConverterTime, ConverterTimeText(raw.time));
-  if (got.showComputerTime) SetField(run_ids::kComputerTime, computerTimeText);
+  if (got.showConverterTime) ctx.view.ShowText(RunText::kConverterTime, ConverterTimeText(raw.time));
+  if (got.showComputerTime) ctx.view.ShowText(RunText::kComputerTime, computerTimeText);
   if (got.showConverterTime || got.showComputerTime) ctx.show();
   ctx.collect();
   LinkResult result = got.result;
@@ -83,7 +82,7 @@ void CRunControl::Impl::PollTick() {
   if (link->StampsRequestTime()) {
     ctx.clock.Yield();
     const WallTime now = Now();
-    SetField(run_ids::kComputerTime, computerTimeText);
+    ctx.view.ShowText(RunText::kComputerTime, computerTimeText);
     computerTimeText = ComputerTimeText(now);
   }
 
@@ -126,7 +125,7 @@ void CRunControl::Impl::FailAndRestart(LinkResult result) {
   OnStart();
   LinkEngine* link = Engine();
   if (state.m_running && link && link->AwaitsConnection()) {
-    ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
+    ctx.view.KillTimer(kReconnectTimer);
     OnStart();
   }
   if (file.IsOpen()) newFileNeeded = false;

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "acquisition/run_control.h"
+#include "app/dialog_run_view.h"
 #include "app/repaint_host.h"
 #include "model/catalogue.h"
 #include "model/connection_settings.h"
@@ -196,6 +197,7 @@ class CKrellonDlg : public PageOwner {
   bool limitTime_ = false;
   uint32_t deviceAddressField_ = 1;
 
+  std::unique_ptr<DialogRunView> runView_;
   std::unique_ptr<CRunControl> run_;
   std::unique_ptr<ColourObserver> colourObserver_;
   std::unique_ptr<Dialog> about_;

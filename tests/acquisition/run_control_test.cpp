@@ -8,6 +8,7 @@
 
 #include "acquisition/presentation.h"
 #include "app/file_page.h"
+#include "app/main_window_template.h"
 #include "link/modbus_request.h"
 #include "tests/acquisition/window_fixture.h"
 #include "ui/dialog.h"
@@ -17,7 +18,7 @@ namespace {
 
 int FieldOf(std::string_view name) {
   for (const auto& v : PresentedSlots()) {
-    if (v.name == name) return v.fieldId;
+    if (v.name == name) return FindValueField(v.slot)->fieldId;
   }
   ADD_FAILURE() << "no field " << name;
   return -1;

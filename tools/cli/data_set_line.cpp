@@ -4,6 +4,7 @@
 
 #include "acquisition/presentation.h"
 #include "app/krellon_dlg.h"
+#include "app/main_window_template.h"
 
 namespace tessvar {
 
@@ -17,8 +18,9 @@ std::string DataSetLine(CKrellonDlg& window, bool json) {
     if (!marks.Available(v.slot)) continue;
     std::string name(window.Catalogue().Name(v.slot));
     while (!name.empty() && name.back() == ' ') name.pop_back();
-    values[name] = d.Text(v.fieldId);
-    plain += "\t" + name + "=" + d.Text(v.fieldId);
+    const std::string& text = d.Text(FindValueField(v.slot)->fieldId);
+    values[name] = text;
+    plain += "\t" + name + "=" + text;
   }
   if (!json) return plain;
   nlohmann::ordered_json line;
