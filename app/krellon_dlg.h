@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "acquisition/run_control.h"
+#include "app/control_ids.h"
 #include "app/dialog_run_view.h"
 #include "app/repaint_host.h"
 #include "model/catalogue.h"
@@ -137,7 +138,7 @@ class CKrellonDlg : public PageOwner {
   int FocusedOwnerControl() const override { return dialog_.Focus(); }
   std::vector<std::string> EnumerateSerialPorts() override;
   size_t DescriptionEntryCount() const override { return description_.entries.size(); }
-  int SelectedProtocolIndex() const override { return dialog_.Selection(1141); }
+  int SelectedProtocolIndex() const override { return dialog_.Selection(idc::kProtocolList); }
   void ShowPollPeriod() override;
 
  private:

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "acquisition/presentation.h"
+#include "app/control_ids.h"
 #include "app/krellon_dlg.h"
 #include "app/main_window_template.h"
 
@@ -12,7 +13,8 @@ std::string DataSetLine(CKrellonDlg& window, bool json) {
   Dialog& d = window.GetDialog();
   const AvailabilityMarks& marks = window.Marks();
   nlohmann::ordered_json values = nlohmann::ordered_json::object();
-  std::string plain = d.Text(1099) + "\t" + d.Text(1096) + "\t" + d.Text(1189) + "\t" +
+  std::string plain = d.Text(idc::kComputerTime) + "\t" + d.Text(idc::kConverterTime) + "\t" +
+                      d.Text(idc::kStatusLine) + "\t" +
                       std::to_string(window.Run().m_failureCount);
   for (const auto& v : PresentedSlots()) {
     if (!marks.Available(v.slot)) continue;
@@ -24,9 +26,9 @@ std::string DataSetLine(CKrellonDlg& window, bool json) {
   }
   if (!json) return plain;
   nlohmann::ordered_json line;
-  line["time"] = d.Text(1099);
-  line["device_time"] = d.Text(1096);
-  line["status"] = d.Text(1189);
+  line["time"] = d.Text(idc::kComputerTime);
+  line["device_time"] = d.Text(idc::kConverterTime);
+  line["status"] = d.Text(idc::kStatusLine);
   line["failures"] = window.Run().m_failureCount;
   line["values"] = values;
   return line.dump();

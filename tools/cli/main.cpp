@@ -6,6 +6,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "app/control_ids.h"
 #include "app/file_page.h"
 #include "app/krellon_dlg.h"
 #include "platform/posix/posix_serial_port.h"
@@ -63,14 +64,14 @@ int main(int argc, char** argv) {
   window.OnInitDialog();
 
   Dialog& d = window.GetDialog();
-  d.UserClick(1107);  // the "Файл" tab
+  d.UserClick(idc::kFileTab);  // the "Файл" tab
   host.openAnswer = o.dat;
   if (!window.FilePage() || !window.FilePage()->LoadDescriptionFile() ||
       window.Description().entries.empty()) {
     std::cerr << "tessvar-cli: " << o.dat << ": no usable description" << std::endl;
     return 1;
   }
-  if (window.FilePage()) d.UserFocus(1094);  // leaving the page closes it
+  if (window.FilePage()) d.UserFocus(idc::kStart);  // leaving the page closes it
   host.RunPosted();
   if (const auto error = ApplyOptions(o, window)) {
     std::cerr << "tessvar-cli: " << *error << std::endl;
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
   if (o.record) host.saveAnswer = *o.record;
 
   uint64_t printed = 0;
-  d.UserClick(1094);  // "Старт"
+  d.UserClick(idc::kStart);  // "Старт"
   if (!window.Run().m_running) {
     std::cerr << "tessvar-cli: the run did not start" << std::endl;
     return 1;
@@ -98,7 +99,7 @@ int main(int argc, char** argv) {
   // The recording time may have stopped the run already; otherwise press "Стоп" so the
   // recording file is closed cleanly.
   if (window.Run().m_running) {
-    if (!d.UserClick(1095)) run.OnStop();
+    if (!d.UserClick(idc::kStop)) run.OnStop();
   }
   return 0;
 }
