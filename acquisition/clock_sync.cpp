@@ -1,7 +1,6 @@
 #include "acquisition/clock_sync.h"
 
 #include "acquisition/run_control_impl.h"
-#include "acquisition/run_ids.h"
 #include "acquisition/run_texts.h"
 #include "link/link_result.h"
 #include "ui/window_host.h"
@@ -43,7 +42,7 @@ void CRunControl::Impl::OnClockSync() {
     return;
   }
   // Let the reply to the last poll request arrive before the write.
-  ctx.host.KillTimer(ctx.dialog, kPollTimer);
+  ctx.view.KillTimer(kPollTimer);
   ctx.clock.Sleep(ctx.pollPeriodMs);
   if (ctx.clock.Cancelled()) return;  // "Стоп" during the wait: no write
 

@@ -2,7 +2,6 @@
 
 #include "acquisition/iec_data_set.h"
 #include "acquisition/run_control_impl.h"
-#include "acquisition/run_ids.h"
 #include "acquisition/run_texts.h"
 #include "link/link_result.h"
 #include "platform/clock.h"
@@ -45,7 +44,7 @@ void CRunControl::Impl::PollTick() {
   if (link && link->IsOpen()) {
     // A collect that may wait for seconds must not have ticks queue up behind it.
     const bool holdTimer = link->CollectMayWait();
-    if (holdTimer) ctx.host.KillTimer(ctx.dialog, kPollTimer);
+    if (holdTimer) ctx.view.KillTimer(kPollTimer);
     // A reply that keeps the window waiting longer than a poll period is said to be awaited.
     ArmLongWaitStatus(ctx.pollPeriodMs, run_texts::kAwaitingReply);
     got = link->Collect(reply);
@@ -59,8 +58,8 @@ void CRunControl::Impl::PollTick() {
     if (const auto t = link->RequestTime(); t && got.showComputerTime) computerTimeText = ComputerTimeText(*t);
   }
   if (!got.message.empty()) ctx.host.MessageBox(got.message, run_texts::kError);
-  if (got.showConverterTime) SetField(run_ids::kConverterTime, ConverterTimeText(raw.time));
-  if (got.showComputerTime) SetField(run_ids::kComputerTime, computerTimeText);
+  if (got.showConverterTime) ctx.view.ShowText(RunText::kConverterTime, ConverterTimeText(raw.time));
+  if (got.showComputerTime) ctx.view.ShowText(RunText::kComputerTime, computerTimeText);
   if (got.showConverterTime || got.showComputerTime) ctx.show();
   ctx.collect();
   LinkResult result = got.result;
@@ -95,7 +94,7 @@ void CRunControl::Impl::PollTick() {
     ctx.clock.Yield();
     if (ctx.clock.Cancelled()) return;
     const WallTime now = Now();
-    SetField(run_ids::kComputerTime, computerTimeText);
+    ctx.view.ShowText(RunText::kComputerTime, computerTimeText);
     computerTimeText = ComputerTimeText(now);
   }
 
@@ -126,7 +125,7 @@ void CRunControl::Impl::AfterDataSet(std::span<const uint8_t> dataSet, bool iecI
   const bool wasStale = state.m_valuesStale;
   state.m_valuesStale = false;
   RefreshValues();
-  if (wasStale) ctx.host.Repaint(ctx.dialog, false);  // the grey goes
+  if (wasStale) ctx.view.Repaint();  // the grey goes
   if (file.IsOpen()) WriteRecordLine();
   ++dataSets;
   if (dataSetListener) dataSetListener();
@@ -142,7 +141,7 @@ void CRunControl::Impl::FailAndRestart(LinkResult result) {
   ++state.m_failureCount;
   ShowFailureCount();
   ctx.show();
-  ctx.host.Repaint(ctx.dialog, false);  // the values turn grey
+  ctx.view.Repaint();  // the values turn grey
   ctx.clock.Sleep(kRestartPauseMs);
   // Stopped while the pause ran, or "Стоп" is about to: no restart.
   if (!state.m_running || ctx.clock.Cancelled()) return;
@@ -151,7 +150,7 @@ void CRunControl::Impl::FailAndRestart(LinkResult result) {
   OnStart();
   LinkEngine* link = Engine();
   if (state.m_running && link && link->AwaitsConnection() && !ctx.clock.Cancelled()) {
-    ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
+    ctx.view.KillTimer(kReconnectTimer);
     OnStart();
   }
   if (file.IsOpen()) newFileNeeded = false;

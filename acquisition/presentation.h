@@ -12,11 +12,9 @@
 
 namespace tessvar {
 
-// A presented quantity: its catalogue slot, the caption label and the value field.
+// A presented quantity: its catalogue slot and its bare name.
 struct PresentedSlot {
   int slot;
-  int labelId;
-  int fieldId;
   std::string_view name;  // bare caption in codes
 };
 inline constexpr int kPresentedCount = 35;

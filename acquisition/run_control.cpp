@@ -3,12 +3,9 @@
 #include <algorithm>
 
 #include "acquisition/run_control_impl.h"
-#include "acquisition/run_ids.h"
 #include "acquisition/run_texts.h"
 #include "model/connection_settings.h"
 #include "platform/clock.h"
-#include "ui/dialog.h"
-#include "ui/wait_gate.h"
 #include "ui/window_host.h"
 
 namespace tessvar {
@@ -38,13 +35,12 @@ CRunControl::Impl::Impl(RunContext context)
                     },
                     .post = [this](std::function<void()> fn) { ctx.host.Post(std::move(fn)); }} {
   // "Стоп" ends a wait of the run at once (the close box always does).
-  ctx.dialog.SetEndsWaits(run_ids::kStop);
+  ctx.view.SetStopEndsWaits();
 }
 
 ProtocolKind CRunControl::Impl::Protocol() const {
-  const int sel = ctx.dialog.Has(run_ids::kProtocolList)
-                      ? ctx.dialog.Selection(run_ids::kProtocolList)
-                      : static_cast<int>(ctx.settings.protocol);
+  const int sel =
+      ctx.view.ProtocolSelection().value_or(static_cast<int>(ctx.settings.protocol));
   if (sel < 0 || sel > static_cast<int>(ProtocolKind::Iec104)) return ProtocolKind::NoProtocol;
   return static_cast<ProtocolKind>(sel);
 }
@@ -91,51 +87,28 @@ void CRunControl::Impl::RebuildMarks() {
 }
 
 void CRunControl::Impl::LockControls() {
-  Dialog& d = ctx.dialog;
-  d.Enable(run_ids::kStart, false);
-  d.Enable(run_ids::kStop, true);
+  ctx.view.ShowRunning(true);
   state.m_running = true;
-  d.SetReadOnly(run_ids::kPollPeriod, true);
-  d.SetReadOnly(run_ids::kRecordingTime, true);
-  d.Enable(run_ids::kLimitTime, false);
-  d.Enable(run_ids::kSave, false);
-  d.SetReadOnly(run_ids::kNominalCurrent1, true);
-  d.SetReadOnly(run_ids::kNominalCurrent2, true);
-  d.Enable(run_ids::kNominalVoltage1, false);
-  d.Enable(run_ids::kNominalVoltage2, false);
+  ctx.view.LockRunSettings(true, false);
+  ctx.view.LockNominals(true);
   ShowFailureCount();
-  ctx.host.Repaint(d, true);
+  ctx.view.Repaint();
 }
 
 void CRunControl::Impl::UnlockControls() {
-  Dialog& d = ctx.dialog;
-  d.Enable(run_ids::kDeviceAddress, true);
-  d.SetReadOnly(run_ids::kDeviceAddress, false);
-  d.Enable(run_ids::kGroupList, true);
-  d.Enable(run_ids::kIpAddress, true);
-  d.Enable(run_ids::kModeGroupPoll, true);
-  d.Enable(run_ids::kModeRead102, true);
-  d.Enable(run_ids::kModeLinkLevel, true);
-  d.SetReadOnly(run_ids::kPollPeriod, false);
-  d.SetReadOnly(run_ids::kRecordingTime, !ctx.limitTime);
-  d.Enable(run_ids::kLimitTime, true);
-  d.Enable(run_ids::kSave, true);
-  if (ctx.settings.displayMode == DisplayMode::PhysicalUnits) {
-    d.SetReadOnly(run_ids::kNominalCurrent1, false);
-    d.SetReadOnly(run_ids::kNominalCurrent2, false);
-    d.Enable(run_ids::kNominalVoltage1, true);
-    d.Enable(run_ids::kNominalVoltage2, true);
-  }
+  ctx.view.LockDevice(false);
+  ctx.view.LockRunSettings(false, ctx.limitTime);
+  if (ctx.settings.displayMode == DisplayMode::PhysicalUnits) ctx.view.LockNominals(false);
 }
 
 void CRunControl::Impl::ArmPollTimer() {
-  ctx.host.SetTimer(ctx.dialog, kPollTimer, std::max(ctx.pollPeriodMs, kMinTimerPeriodMs));
+  ctx.view.SetTimer(kPollTimer, std::max(ctx.pollPeriodMs, kMinTimerPeriodMs));
 }
 
 std::optional<uint16_t> CRunControl::Impl::ListedTcpPort() const {
-  const Dialog& d = ctx.dialog;
-  if (!d.Has(run_ids::kPortList) || d.Items(run_ids::kPortList).empty()) return std::nullopt;
-  const int64_t port = ParseDecimalText(d.SelectedText(run_ids::kPortList));
+  const std::optional<std::string> listed = ctx.view.ListedPortText();
+  if (!listed) return std::nullopt;
+  const int64_t port = ParseDecimalText(*listed);
   if (port <= 0 || port > kLargestTcpPort) return std::nullopt;
   return static_cast<uint16_t>(port);
 }
@@ -162,10 +135,9 @@ std::string CRunControl::Impl::ConnectingText(const LinkTarget& target) const {
 }
 
 void CRunControl::Impl::OnStart() {
-  Dialog& d = ctx.dialog;
   const bool userStart = !state.m_running;
   ctx.collect();
-  ctx.host.KillTimer(d, kPollTimer);
+  ctx.view.KillTimer(kPollTimer);
 
   const auto& n = ctx.settings.nominals.channel;
   kilo1 = ComputeKiloFlags(ParseNominal(n[0].current), ParseNominal(n[0].voltage));
@@ -226,7 +198,6 @@ void CRunControl::Impl::OnStart() {
 
 // Opens the port, locks the window for the run and connects; false when the start ends here.
 bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
-  Dialog& d = ctx.dialog;
   const OpenOutcome opened = link.OpenPort();
   if (!opened.ok) {
     ctx.host.MessageBox(opened.failureText, run_texts::kError);
@@ -249,9 +220,9 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
 
   SetStatus(run_texts::kRequesting);
   state.m_linkTrouble = false;
-  d.Enable(run_ids::kProtocolList, false);
+  ctx.view.LockProtocol(true);
 
-  const uint32_t ip = d.Has(run_ids::kIpAddress) ? d.Ipv4(run_ids::kIpAddress) : ctx.settings.ipAddress;
+  const uint32_t ip = ctx.view.Ipv4Address().value_or(ctx.settings.ipAddress);
   const LinkTarget target{.ipv4 = ip, .listedPort = ListedTcpPort()};
   // A connection that takes a moment is said to be under way (a serial link never waits).
   const std::string connecting = ConnectingText(target);
@@ -259,7 +230,7 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   const ConnectOutcome connected = link.Connect(target);
   DisarmLongWaitStatus();
   if (ctx.clock.Cancelled()) return false;  // "Стоп" during the attempt: the stop comes next
-  if (ctx.dialog.Text(run_ids::kStatusLine) == connecting) SetStatus(run_texts::kRequesting);
+  if (ctx.view.StatusText() == connecting) SetStatus(run_texts::kRequesting);
   switch (connected) {
     case ConnectOutcome::kConnected:
       break;
@@ -273,7 +244,7 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
       state.m_linkTrouble = true;
       ++state.m_failureCount;
       ShowFailureCount();
-      ctx.host.SetTimer(d, kReconnectTimer, kReconnectPeriodMs);
+      ctx.view.SetTimer(kReconnectTimer, kReconnectPeriodMs);
       return false;
   }
   state.m_running = true;
@@ -282,32 +253,23 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
 
 // What stays fixed while the run polls: the device and the way it is read.
 void CRunControl::Impl::LockRunControls() {
-  Dialog& d = ctx.dialog;
-  d.Enable(run_ids::kDeviceAddress, false);
-  d.SetReadOnly(run_ids::kDeviceAddress, true);
-  d.Enable(run_ids::kIpAddress, false);
-  d.Enable(run_ids::kGroupList, false);
-  d.Enable(run_ids::kModeGroupPoll, false);
-  d.Enable(run_ids::kModeRead102, false);
-  d.Enable(run_ids::kModeLinkLevel, false);
+  ctx.view.LockDevice(true);
 }
 
 void CRunControl::Impl::OnStop() {
-  Dialog& d = ctx.dialog;
-  ctx.host.KillTimer(d, kPollTimer);
-  ctx.host.KillTimer(d, kReconnectTimer);
+  ctx.view.KillTimer(kPollTimer);
+  ctx.view.KillTimer(kReconnectTimer);
   state.m_presenceBuilt = false;
   state.m_linkTrouble = false;
   SetStatus(run_texts::kWaiting);
   CloseLink(LinkClose::kStop);
-  d.Enable(run_ids::kProtocolList, true);
+  ctx.view.LockProtocol(false);
   state.m_running = false;
   ShowFailureCount();
-  d.Enable(run_ids::kStart, true);
-  d.Enable(run_ids::kStop, false);
+  ctx.view.ShowRunning(false);
   UnlockControls();
-  ctx.host.Repaint(d, true);
-  ctx.host.KillTimer(d, kRecordTimer);
+  ctx.view.Repaint();
+  ctx.view.KillTimer(kRecordTimer);
   file.Close();
   deadlineMs.reset();
   newFileNeeded = false;
@@ -315,11 +277,11 @@ void CRunControl::Impl::OnStop() {
 }
 
 void CRunControl::Impl::OnReconnectTimer() {
-  ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
+  ctx.view.KillTimer(kReconnectTimer);
   OnStart();
   LinkEngine* link = Engine();
   if (state.m_running && link && link->AwaitsConnection() && !ctx.clock.Cancelled()) {
-    ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
+    ctx.view.KillTimer(kReconnectTimer);
     OnStart();
   }
   if (file.IsOpen()) newFileNeeded = false;
@@ -373,16 +335,14 @@ std::string CRunControl::RecordFilePath() const {
 }
 
 void CRunControl::Impl::ArmLongWaitStatus(uint32_t afterMs, std::string_view text) {
-  WaitGate* gate = ctx.dialog.Gate();
-  if (!gate) return;
-  gate->ArmLongWaitNotice(ctx.clock.MonotonicMs(), afterMs, [this, t = std::string(text)] {
+  ctx.view.ArmLongWaitNotice(ctx.clock.MonotonicMs(), afterMs, [this, t = std::string(text)] {
     SetStatus(t);
-    ctx.host.Repaint(ctx.dialog, false);
+    ctx.view.Repaint();
   });
 }
 
 void CRunControl::Impl::DisarmLongWaitStatus() {
-  if (WaitGate* gate = ctx.dialog.Gate()) gate->DisarmLongWaitNotice();
+  ctx.view.DisarmLongWaitNotice();
 }
 
 }  // namespace tessvar

@@ -9,7 +9,7 @@
 
 namespace tessvar {
 
-class Dialog;
+class RunView;
 class WindowHost;
 class Clock;
 class SerialPort;
@@ -45,7 +45,7 @@ struct RunState {
 
 // What the main window lends to the run control. Every reference outlives the CRunControl.
 struct RunContext {
-  Dialog& dialog;
+  RunView& view;
   WindowHost& host;
   Clock& clock;
   ConnectionSettings& settings;
@@ -59,14 +59,10 @@ struct RunContext {
   std::function<void()> applyProtocolState;
 
   // Members of the data exchange the run reads and writes.
-  uint32_t& pollPeriodMs;      // 1090
-  bool& save;                  // 1097 "Сохранить"
-  bool& limitTime;             // 1118 "Время записи"
-  std::string& recordingTime;  // 1092
-  // The member string bound to a text control of the exchange (value fields 1031..., 1093,
-  // 1096, 1098, 1099), or nullptr when the control is not exchanged. The run writes both
-  // the member and the control, so a later show() keeps what the run wrote.
-  std::function<std::string*(int controlId)> textMember;
+  uint32_t& pollPeriodMs;
+  bool& save;                  // "Сохранить"
+  bool& limitTime;             // "Время записи"
+  std::string& recordingTime;
 
   // Link seams; tests hand in peers, the programs the real ports.
   std::function<std::unique_ptr<SerialPort>()> makeSerialPort;
@@ -82,13 +78,13 @@ class CRunControl {
   CRunControl(const CRunControl&) = delete;
   CRunControl& operator=(const CRunControl&) = delete;
 
-  void OnStart();             // "Старт" 1094
-  void OnStop();              // "Стоп" 1095, close box
+  void OnStart();             // "Старт"
+  void OnStop();              // "Стоп", close box
   void OnTimer(int timerId);  // every timer of the main window
   void OnDestroy();
-  void OnResetFailures();     // "RST" 1209
-  void OnDisplayMode();       // 1114
-  void OnClockSync();         // "Синхронизация RTC" 1130
+  void OnResetFailures();     // "RST"
+  void OnDisplayMode();       // the display-mode toggle
+  void OnClockSync();         // "Синхронизация RTC"
   void RefreshValues();       // after a description load and at start-up
 
   const RunState& State() const;

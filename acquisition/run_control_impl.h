@@ -13,6 +13,7 @@
 #include "acquisition/presentation.h"
 #include "acquisition/recording.h"
 #include "acquisition/run_control.h"
+#include "acquisition/run_view.h"
 #include "acquisition/link_engine.h"
 #include "link/serial_line.h"
 #include "link/tcp_link.h"
@@ -97,7 +98,6 @@ struct CRunControl::Impl {
   // --- run_presentation.cpp
   void RefreshValues();
   void OnDisplayMode();
-  void SetField(int id, const std::string& text);
   void SetStatus(std::string_view text);
   void ShowFailureCount();
 

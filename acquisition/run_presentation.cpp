@@ -1,31 +1,19 @@
 #include <cstdio>
 
 #include "acquisition/run_control_impl.h"
-#include "acquisition/run_ids.h"
 #include "acquisition/run_texts.h"
-#include "ui/dialog.h"
 #include "ui/window_host.h"
 
 namespace tessvar {
 
-void CRunControl::Impl::SetField(int id, const std::string& text) {
-  if (ctx.textMember) {
-    if (std::string* member = ctx.textMember(id)) *member = text;
-  }
-  if (ctx.dialog.Has(id)) ctx.dialog.SetText(id, text);
-}
-
 void CRunControl::Impl::SetStatus(std::string_view text) {
-  if (ctx.dialog.Has(run_ids::kStatusLine)) ctx.dialog.SetText(run_ids::kStatusLine, text);
+  ctx.view.ShowStatus(text);
 }
 
 void CRunControl::Impl::ShowFailureCount() {
-  SetField(run_ids::kFailureCount, std::to_string(state.m_failureCount));
+  ctx.view.ShowText(RunText::kFailureCount, std::to_string(state.m_failureCount));
   // The count stands beside "Порт" once there is something to count.
-  Dialog& d = ctx.dialog;
-  const bool shown = state.m_running || state.m_failureCount > 0;
-  for (int id : {run_ids::kFailureLabel, run_ids::kFailureCount})
-    if (d.Has(id)) d.Show(id, shown);
+  ctx.view.ShowFailureCounter(state.m_running || state.m_failureCount > 0);
 }
 
 void CRunControl::Impl::NoteFailure(std::string_view text) {
@@ -36,8 +24,7 @@ void CRunControl::Impl::NoteFailure(std::string_view text) {
   state.m_lastFailureTime = clock;
   // Readable after the status line has gone back to "Запрос данных".
   const std::string tip = std::string(run_texts::kLastFailure) + clock + " — " + state.m_lastFailure;
-  for (int id : {run_ids::kStatusLine, run_ids::kFailureCount, run_ids::kFailureLabel})
-    if (ctx.dialog.Has(id)) ctx.dialog.SetToolTip(id, tip);
+  ctx.view.ShowLastFailure(tip);
 }
 
 void CRunControl::Impl::RefreshValues() {
@@ -49,26 +36,20 @@ void CRunControl::Impl::RefreshValues() {
   in.channel2 = {n[1].voltage, n[1].current, kilo2};
   shown = Present(in);
   for (int k = 0; k < kPresentedCount; ++k) {
-    const PresentedSlot& v = PresentedSlots()[k];
-    if (ctx.dialog.Has(v.labelId)) ctx.dialog.SetText(v.labelId, shown[k].caption);
-    SetField(v.fieldId, shown[k].value);
+    ctx.view.ShowQuantity(PresentedSlots()[k].slot, shown[k].caption, shown[k].value);
   }
   const LinkEngine* link = Engine();
   if (link && link->ConverterTimeFromRegisters()) {
-    SetField(run_ids::kConverterTime, ConverterTimeText(raw.time));
+    ctx.view.ShowText(RunText::kConverterTime, ConverterTimeText(raw.time));
   }
-  SetField(run_ids::kAsduField, link ? link->AsduFieldText() : std::string(" "));
+  ctx.view.ShowText(RunText::kAsduField, link ? link->AsduFieldText() : std::string(" "));
 }
 
 void CRunControl::Impl::OnDisplayMode() {
-  Dialog& d = ctx.dialog;
   ctx.collect();
   const bool physical = ctx.settings.displayMode == DisplayMode::PhysicalUnits;
-  d.SetText(run_ids::kDisplayMode, physical ? "Физ. ед" : "Код");
-  d.SetReadOnly(run_ids::kNominalCurrent1, !physical);
-  d.SetReadOnly(run_ids::kNominalCurrent2, !physical);
-  d.Enable(run_ids::kNominalVoltage1, physical);
-  d.Enable(run_ids::kNominalVoltage2, physical);
+  ctx.view.ShowDisplayMode(physical ? "Физ. ед" : "Код");
+  ctx.view.LockNominals(!physical);
   RefreshValues();
   ctx.show();
 }

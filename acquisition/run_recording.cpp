@@ -1,8 +1,6 @@
 #include "acquisition/run_control_impl.h"
-#include "acquisition/run_ids.h"
 #include "acquisition/run_texts.h"
 #include "platform/clock.h"
-#include "ui/dialog.h"
 #include "ui/window_host.h"
 
 namespace tessvar {
@@ -17,17 +15,17 @@ void CRunControl::Impl::ChooseRecordFile() {
     recordPath = RecordPathFromChoice(*chosen);
   } else {
     ctx.save = false;
-    if (ctx.dialog.Has(run_ids::kSave)) ctx.dialog.SetCheck(run_ids::kSave, false);
+    ctx.view.ClearSaveCheck();
   }
 }
 
 bool CRunControl::Impl::StartRecordPeriod(bool userStart) {
-  if (userStart) SetField(run_ids::kRemainingTime, ctx.recordingTime);
+  if (userStart) ctx.view.ShowText(RunText::kRemainingTime, ctx.recordingTime);
   const auto seconds = ParseRecordingTime(ctx.recordingTime);
   if (!seconds) return false;
   // The period runs from the user's start; automatic restarts keep its end.
   if (userStart || !deadlineMs) deadlineMs = ctx.clock.MonotonicMs() + uint64_t{*seconds} * 1000;
-  ctx.host.SetTimer(ctx.dialog, kRecordTimer, kRecordTimerPeriodMs);
+  ctx.view.SetTimer(kRecordTimer, kRecordTimerPeriodMs);
   return true;
 }
 
@@ -36,11 +34,11 @@ void CRunControl::Impl::OnRecordTimerTick() {
   const uint64_t now = ctx.clock.MonotonicMs();
   if (now >= *deadlineMs) {
     OnStop();
-    SetField(run_ids::kRemainingTime, std::string(run_texts::kZeroRemaining));
+    ctx.view.ShowText(RunText::kRemainingTime, std::string(run_texts::kZeroRemaining));
     ctx.show();
     return;
   }
-  SetField(run_ids::kRemainingTime, RemainingText(*deadlineMs - now));
+  ctx.view.ShowText(RunText::kRemainingTime, RemainingText(*deadlineMs - now));
 }
 
 std::vector<RecordColumn> CRunControl::Impl::Columns() const {

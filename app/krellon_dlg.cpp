@@ -66,8 +66,10 @@ CKrellonDlg::CKrellonDlg(WindowHost& host, Clock& clock, SettingsStore& store, K
   runHost_.SetBeforeRepaint([this](Dialog& d) {
     if (&d == &dialog_) RefreshColors();
   });
+  runView_ = std::make_unique<DialogRunView>(dialog_, runHost_,
+                                             [this](int id) { return TextMember(id); });
   run_ = std::make_unique<CRunControl>(RunContext{
-      .dialog = dialog_,
+      .view = *runView_,
       .host = runHost_,
       .clock = clock_,
       .settings = settings_,
@@ -81,7 +83,6 @@ CKrellonDlg::CKrellonDlg(WindowHost& host, Clock& clock, SettingsStore& store, K
       .save = save_,
       .limitTime = limitTime_,
       .recordingTime = texts_[idc::kRecordingTime],
-      .textMember = [this](int id) { return TextMember(id); },
       .makeSerialPort = seams_.makeSerialPort,
       .makeTcpSocket = seams_.makeTcpSocket,
       .makeEngine = seams_.makeEngine,

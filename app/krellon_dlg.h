@@ -24,6 +24,8 @@
 #include <vector>
 
 #include "acquisition/run_control.h"
+#include "app/control_ids.h"
+#include "app/dialog_run_view.h"
 #include "app/repaint_host.h"
 #include "model/catalogue.h"
 #include "model/connection_settings.h"
@@ -136,7 +138,7 @@ class CKrellonDlg : public PageOwner {
   int FocusedOwnerControl() const override { return dialog_.Focus(); }
   std::vector<std::string> EnumerateSerialPorts() override;
   size_t DescriptionEntryCount() const override { return description_.entries.size(); }
-  int SelectedProtocolIndex() const override { return dialog_.Selection(1141); }
+  int SelectedProtocolIndex() const override { return dialog_.Selection(idc::kProtocolList); }
   void ShowPollPeriod() override;
 
  private:
@@ -196,6 +198,7 @@ class CKrellonDlg : public PageOwner {
   bool limitTime_ = false;
   uint32_t deviceAddressField_ = 1;
 
+  std::unique_ptr<DialogRunView> runView_;
   std::unique_ptr<CRunControl> run_;
   std::unique_ptr<ColourObserver> colourObserver_;
   std::unique_ptr<Dialog> about_;

@@ -241,6 +241,12 @@ constexpr auto kTemplateItems = std::to_array<TemplateListItems>({
 const DialogTemplate& MainWindowTemplate() { return kMainTemplate; }
 const DialogTemplate& AboutTemplate() { return kAbout; }
 std::span<const ValueFieldBinding> ValueFieldBindings() { return kValueFields; }
+const ValueFieldBinding* FindValueField(int slot) {
+  for (const auto& b : kValueFields) {
+    if (b.slot == slot) return &b;
+  }
+  return nullptr;
+}
 std::span<const int> HiddenValueFields() { return kHiddenFields; }
 std::span<const int> MainWindowExchangeOrder() { return kExchangeOrder; }
 std::span<const TemplateListItems> MainWindowTemplateItems() { return kTemplateItems; }

@@ -25,6 +25,8 @@ struct ValueFieldBinding {
 };
 // The 35 value fields of the measurement panels, in template order.
 std::span<const ValueFieldBinding> ValueFieldBindings();
+// The value field that shows a catalogue slot, or nullptr.
+const ValueFieldBinding* FindValueField(int slot);
 // The fourteen hidden read-only fields that are exchanged as strings only.
 std::span<const int> HiddenValueFields();
 // Every control the data exchange visits, in the order it visits them.

@@ -1,4 +1,5 @@
 #include "acquisition/clock_sync.h"
+#include "app/control_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -37,10 +38,10 @@ TEST(ClockSyncTest, SetsTheSimulatedClockAndPollingGoesOn) {
   t.second = 55;
   t.millisecond = 200;
   rig.clock.SetLocal(t);
-  rig.Click(1094);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(1));
   const size_t before = rig.peer->Line()->written.size();
-  rig.window->GetDialog().UserClick(1130);
+  rig.window->GetDialog().UserClick(idc::kClockSync);
   EXPECT_TRUE(rig.host.messages.empty()) << rig.host.LastMessageText();
   EXPECT_TRUE(rig.State().m_running);
 
@@ -65,15 +66,15 @@ TEST(ClockSyncTest, SetsTheSimulatedClockAndPollingGoesOn) {
   }
   EXPECT_TRUE(found);
   ASSERT_TRUE(rig.RunDataSets(1));
-  EXPECT_EQ(rig.Text(1096).substr(0, 7), "12 : 34");
+  EXPECT_EQ(rig.Text(idc::kConverterTime).substr(0, 7), "12 : 34");
 }
 
 TEST(ClockSyncTest, DescriptionWithoutClockIsRefused) {
   WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
   auto& entries = rig.window->Description().entries;
   entries.erase(entries.end() - 2, entries.end());
-  rig.Click(1094);
-  rig.window->GetDialog().UserClick(1130);
+  rig.Click(idc::kStart);
+  rig.window->GetDialog().UserClick(idc::kClockSync);
   ASSERT_EQ(rig.host.messages.size(), 1u);
   EXPECT_EQ(rig.host.messages[0].text, "Выбранная конфигурация не поддерживает время");
   EXPECT_TRUE(rig.host.HasTimer(rig.window->GetDialog(), 1));

@@ -7,7 +7,9 @@
 #include <sstream>
 
 #include "acquisition/presentation.h"
+#include "app/control_ids.h"
 #include "app/file_page.h"
+#include "app/main_window_template.h"
 #include "link/modbus_request.h"
 #include "tests/acquisition/window_fixture.h"
 #include "ui/dialog.h"
@@ -17,7 +19,7 @@ namespace {
 
 int FieldOf(std::string_view name) {
   for (const auto& v : PresentedSlots()) {
-    if (v.name == name) return v.fieldId;
+    if (v.name == name) return FindValueField(v.slot)->fieldId;
   }
   ADD_FAILURE() << "no field " << name;
   return -1;
@@ -69,7 +71,8 @@ class StatusRecorder : public DialogObserver {
   explicit StatusRecorder(Dialog& d) : d_(d) { d_.AddObserver(this); }
   ~StatusRecorder() override { d_.RemoveObserver(this); }
   void ControlChanged(int id) override {
-    if (id == 1189 && (texts.empty() || texts.back() != d_.Text(1189))) texts.push_back(d_.Text(1189));
+    if (id == idc::kStatusLine && (texts.empty() || texts.back() != d_.Text(idc::kStatusLine)))
+      texts.push_back(d_.Text(idc::kStatusLine));
   }
   bool Saw(const std::string& t) const {
     return std::find(texts.begin(), texts.end(), t) != texts.end();
@@ -102,16 +105,16 @@ class TempDir {
 
 TEST(RunControlTest, GoldenValuesOverRtuInCodesAndPhysicalUnits) {
   WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu, PinnedRtuRegisters());
-  rig.Click(1094);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(1));
   for (const auto& g : kGolden) EXPECT_EQ(rig.Text(FieldOf(g.name)), g.physical) << g.name;
-  EXPECT_EQ(rig.Text(1096), "14 : 05 : 07.25");
+  EXPECT_EQ(rig.Text(idc::kConverterTime), "14 : 05 : 07.25");
   EXPECT_EQ(rig.Text(1030), "Pdc1, Вт");
   EXPECT_EQ(rig.Text(1032), "Pdc2, kВт");
   EXPECT_EQ(rig.Text(1154), "Wdc2, kВт·ч");
 
-  rig.Click(1114);  // to codes, during the run
-  EXPECT_EQ(rig.Text(1114), "Код");
+  rig.Click(idc::kDisplayMode);  // to codes, during the run
+  EXPECT_EQ(rig.Text(idc::kDisplayMode), "Код");
   ASSERT_TRUE(rig.RunDataSets(1));
   for (const auto& g : kGolden) EXPECT_EQ(rig.Text(FieldOf(g.name)), g.code) << g.name;
   EXPECT_EQ(rig.Text(1030), "Pdc1");
@@ -123,18 +126,18 @@ TEST(RunControlTest, TheFirstDataSetAlreadyShowsTheTimeOfItsRequest) {
   // One block per pass: the first data set answers the request that "Старт" sent.
   WindowRig rig("tcp-two-channel.dat", ModbusFraming::Tcp, {});
   rig.clock.SetLocal(WallTime{2026, 12, 9, 3, 10, 20, 30, 450});
-  rig.Click(1094);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(1));
-  EXPECT_EQ(rig.Text(1099), "10 : 20 : 30.45");
+  EXPECT_EQ(rig.Text(idc::kComputerTime), "10 : 20 : 30.45");
 }
 
 TEST(RunControlTest, GoldenValuesOverAscii) {
   std::map<uint16_t, uint16_t> pinned = {{0x10, 0xC568}, {0x11, 15000}, {0x13, 0}, {0x14, 900}};
   WindowRig rig("ascii-dc.dat", ModbusFraming::Ascii, pinned);
-  rig.Click(1114);  // codes
-  rig.Click(1094);
-  ASSERT_TRUE(rig.RunDataSets(2)) << rig.Text(1189) << " " << rig.State().m_failureCount << " "
-                                  << rig.host.LastMessageText();
+  rig.Click(idc::kDisplayMode);  // codes
+  rig.Click(idc::kStart);
+  ASSERT_TRUE(rig.RunDataSets(2)) << rig.Text(idc::kStatusLine) << " " << rig.State().m_failureCount
+                                  << " " << rig.host.LastMessageText();
   EXPECT_EQ(rig.Text(FieldOf("Udc1")), "-15000");
   EXPECT_EQ(rig.Text(FieldOf("Idc1")), "15000");
   EXPECT_EQ(rig.Text(FieldOf("Wdc1")), "900");
@@ -147,9 +150,9 @@ TEST(RunControlTest, GoldenValuesOverAscii) {
 
 TEST(RunControlTest, RequestBlocksOnTheWire) {
   WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
-  rig.Click(1094);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(2));
-  rig.Click(1095);
+  rig.Click(idc::kStop);
   std::vector<std::pair<int, int>> blocks;
   std::span<const uint8_t> w = rig.peer->Line()->written;
   while (w.size() >= 8) {
@@ -169,7 +172,7 @@ TEST(RunControlTest, ClockEntriesApartFromTheDataStillCompleteThePass) {
   auto& entries = rig.window->Description().entries;
   entries[43].address = "0x000300";
   entries[44].address = "0x000301";
-  rig.Click(1094);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(3, 20000));
   EXPECT_EQ(rig.Text(FieldOf("ETA")), "98.70");
   EXPECT_EQ(rig.State().m_failureCount, 0);
@@ -178,11 +181,11 @@ TEST(RunControlTest, ClockEntriesApartFromTheDataStillCompleteThePass) {
 TEST(RunControlTest, RecordingFileBytesOfAShortRun) {
   TempDir dir;
   WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu, PinnedRtuRegisters());
-  rig.window->GetDialog().UserClick(1097);  // "Сохранить"
+  rig.window->GetDialog().UserClick(idc::kSave);  // "Сохранить"
   rig.host.fileAnswers.push_back((dir.path / "run").string());
-  rig.Click(1094);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(2));
-  rig.Click(1095);
+  rig.Click(idc::kStop);
   ASSERT_EQ(rig.host.fileDialogs.size(), 2u);  // the description, then the recording
   EXPECT_TRUE(rig.host.fileDialogs[1].save);
   EXPECT_EQ(rig.host.fileDialogs[1].filter.pattern, "*.txt");
@@ -218,11 +221,11 @@ TEST(RunControlTest, RecordingAcrossMidnightRotatesWithoutLosingADataSet) {
   late.minute = 59;
   late.second = 55;
   rig.clock.SetLocal(late);
-  rig.window->GetDialog().UserClick(1097);
+  rig.window->GetDialog().UserClick(idc::kSave);
   rig.host.fileAnswers.push_back((dir.path / "night.txt").string());
-  rig.Click(1094);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(8));
-  rig.Click(1095);
+  rig.Click(idc::kStop);
   const uint64_t sets = rig.Run().DataSetsPresented();
 
   std::vector<std::filesystem::path> files;
@@ -246,9 +249,9 @@ TEST(RunControlTest, WriteFailureStopsRecordingWithAMessageAndPollingGoesOn) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   std::filesystem::create_symlink("/dev/full", dir.path / "full.txt");
   WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
-  rig.window->GetDialog().UserClick(1097);
+  rig.window->GetDialog().UserClick(idc::kSave);
   rig.host.fileAnswers.push_back((dir.path / "full.txt").string());
-  rig.Click(1094);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(3));
   ASSERT_EQ(rig.host.messages.size(), 1u);
   EXPECT_EQ(rig.host.messages[0].caption, "Увы ошибка");
@@ -279,19 +282,19 @@ TEST(RunControlTest, FileThatCannotBeCreatedIsReportedOnceWhileTimersRun) {
   ModalHost modal(rig.clock);
   CKrellonDlg w(modal, rig.clock, rig.store, seams);
   w.OnInitDialog();
-  w.GetDialog().UserClick(1107);
+  w.GetDialog().UserClick(idc::kFileTab);
   modal.fileAnswers.push_back(SamplePath("rtu-two-channel.dat"));
   w.FilePage()->LoadDescriptionFile();
-  w.GetDialog().UserSelect(1217, w.GetDialog().FindExact(1217, "ttyS7"));
-  w.GetDialog().UserClick(1097);
+  w.GetDialog().UserSelect(idc::kPortList, w.GetDialog().FindExact(idc::kPortList, "ttyS7"));
+  w.GetDialog().UserClick(idc::kSave);
   modal.fileAnswers.push_back("/nonexistent-dir/x/rec.txt");
-  w.GetDialog().UserClick(1094);
+  w.GetDialog().UserClick(idc::kStart);
   modal.RunFor(10000);
   ASSERT_EQ(modal.messages.size(), 1u);
   EXPECT_EQ(modal.messages[0].text, "Не могу создать файл, /nonexistent-dir/x/rec.txt");
   EXPECT_EQ(modal.messages[0].icon, MessageIcon::Exclamation);
   EXPECT_GT(w.RunControl().DataSetsPresented(), 3u);
-  w.GetDialog().UserClick(1095);
+  w.GetDialog().UserClick(idc::kStop);
 }
 
 struct FaultCase {
@@ -314,14 +317,14 @@ TEST_P(RecoveryTest, ShowsTheTextCountsOneFailureAndRecovers) {
     allGood = allGood && rig.Text(FieldOf("Udc1")) == "6.170" && rig.Text(FieldOf("Udc2")) == "-300.0" &&
               rig.Text(FieldOf("ETA")) == "98.70";
   });
-  rig.Click(1094);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(4, 60000));
   EXPECT_TRUE(status.Saw(GetParam().status)) << GetParam().rule << ": " << status.texts.size()
                                              << " " << (status.texts.size() > 1 ? status.texts[1] : "");
   EXPECT_EQ(rig.State().m_failureCount, 1) << GetParam().rule;
-  EXPECT_EQ(rig.Text(1208), "1");
+  EXPECT_EQ(rig.Text(idc::kFailureCount), "1");
   EXPECT_TRUE(allGood);
-  EXPECT_EQ(rig.Text(1189), "Запрос данных");
+  EXPECT_EQ(rig.Text(idc::kStatusLine), "Запрос данных");
   EXPECT_FALSE(rig.State().m_linkTrouble);
   EXPECT_TRUE(rig.host.messages.empty());
 }
@@ -346,25 +349,25 @@ TEST(RunControlTest, TcpRunWithGoldenValuesAndAClosedConnection) {
   std::string error;
   rig.peer->SetFaults({*sim::ParseFaultRule("close-after=3", error)});
   StatusRecorder status(rig.window->GetDialog());
-  rig.Click(1094);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(6, 60000));
-  EXPECT_EQ(rig.Text(1096), "23 : 55 : 59.99");
+  EXPECT_EQ(rig.Text(idc::kConverterTime), "23 : 55 : 59.99");
   EXPECT_GE(rig.peer->connects, 2);
   EXPECT_GE(rig.State().m_failureCount, 1);
   EXPECT_TRUE(status.Saw("Буфер обмена пуст"));
-  rig.Click(1114);
+  rig.Click(idc::kDisplayMode);
   ASSERT_TRUE(rig.RunDataSets(1, 60000));
   EXPECT_EQ(rig.Text(FieldOf("Udc1")), "1500");
   EXPECT_EQ(rig.Text(FieldOf("Udc2")), "-15000");
-  rig.Click(1095);
-  EXPECT_EQ(rig.Text(1189), "Ожидание");
+  rig.Click(idc::kStop);
+  EXPECT_EQ(rig.Text(idc::kStatusLine), "Ожидание");
 }
 
 TEST(RunControlTest, UnreachableTcpPeerWaitsForReconnection) {
   WindowRig rig("tcp-two-channel.dat", ModbusFraming::Tcp);
   rig.peer->refuseConnect = true;
-  rig.Click(1094);
-  EXPECT_EQ(rig.Text(1189), "Ожидаем восстановления подключения");
+  rig.Click(idc::kStart);
+  EXPECT_EQ(rig.Text(idc::kStatusLine), "Ожидаем восстановления подключения");
   EXPECT_TRUE(rig.State().m_linkTrouble);
   EXPECT_EQ(rig.State().m_failureCount, 1);
   rig.Run(5100);  // one reconnection round: two attempts
@@ -372,15 +375,15 @@ TEST(RunControlTest, UnreachableTcpPeerWaitsForReconnection) {
   rig.peer->refuseConnect = false;
   rig.Run(5100);
   ASSERT_TRUE(rig.RunDataSets(1));
-  EXPECT_EQ(rig.Text(1189), "Запрос данных");
-  rig.Click(1095);
-  EXPECT_EQ(rig.Text(1189), "Ожидание");
+  EXPECT_EQ(rig.Text(idc::kStatusLine), "Запрос данных");
+  rig.Click(idc::kStop);
+  EXPECT_EQ(rig.Text(idc::kStatusLine), "Ожидание");
   EXPECT_FALSE(rig.State().m_linkTrouble);
 }
 
 TEST(RunControlTest, VanishedAdapterIsReopenedByTheRestart) {
   WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
-  rig.Click(1094);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(1));
   const size_t opens = rig.peer->Line()->openedNames.size();
   rig.peer->Line()->failIo = true;
@@ -398,7 +401,7 @@ TEST(RunControlTest, StartRefusals) {
     NullStore store;
     CKrellonDlg w(host, clock, store, {});
     w.OnInitDialog();
-    w.GetDialog().UserClick(1094);
+    w.GetDialog().UserClick(idc::kStart);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text, "Загрузите файл конфигурации");
     EXPECT_EQ(host.messages[0].caption, "Ошибка");
@@ -408,23 +411,23 @@ TEST(RunControlTest, StartRefusals) {
     WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
     rig.peer->Line()->refuseOpen = true;
     rig.window->Settings().portText = "НЕТ";
-    rig.Click(1094);
+    rig.Click(idc::kStart);
     ASSERT_EQ(rig.host.messages.size(), 1u);
     EXPECT_EQ(rig.host.messages[0].text, "Не выбран COM порт");
     EXPECT_FALSE(rig.State().m_running);
-    EXPECT_TRUE(rig.window->GetDialog().IsEnabled(1094));
+    EXPECT_TRUE(rig.window->GetDialog().IsEnabled(idc::kStart));
     rig.window->Settings().portText = "ttyS7";
-    rig.Click(1094);
+    rig.Click(idc::kStart);
     EXPECT_EQ(rig.host.LastMessageText(), "Не могу открыть ttyS7");
   }
 }
 
 TEST(RunControlTest, SaveDialogCancelledStartsWithoutRecording) {
   WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
-  rig.window->GetDialog().UserClick(1097);
-  rig.Click(1094);  // no answer queued: cancel
+  rig.window->GetDialog().UserClick(idc::kSave);
+  rig.Click(idc::kStart);  // no answer queued: cancel
   EXPECT_TRUE(rig.State().m_running);
-  EXPECT_FALSE(rig.window->GetDialog().IsChecked(1097));
+  EXPECT_FALSE(rig.window->GetDialog().IsChecked(idc::kSave));
   ASSERT_TRUE(rig.RunDataSets(1));
   EXPECT_EQ(rig.Run().RecordFilePath(), "");
 }
@@ -434,16 +437,16 @@ TEST(RunControlTest, RecordingTimeStopsAtTheDeadlineDespiteRestarts) {
   std::string error;
   rig.peer->SetFaults({*sim::ParseFaultRule("no-reply:2@6", error)});
   Dialog& d = rig.window->GetDialog();
-  d.UserClick(1118);
-  d.UserType(1092, "00:00:15");
+  d.UserClick(idc::kLimitTime);
+  d.UserType(idc::kRecordingTime, "00:00:15");
   const uint64_t start = rig.clock.MonotonicMs();
-  rig.Click(1094);
-  EXPECT_EQ(rig.Text(1093), "00:00:15");
+  rig.Click(idc::kStart);
+  EXPECT_EQ(rig.Text(idc::kRemainingTime), "00:00:15");
   rig.Run(2200);  // the record timer last ran 2.0 s after the period began
-  EXPECT_EQ(rig.Text(1093), "00 : 00 : 13");
+  EXPECT_EQ(rig.Text(idc::kRemainingTime), "00 : 00 : 13");
   rig.host.RunFor(60000, [&] { return !rig.State().m_running; });
   EXPECT_FALSE(rig.State().m_running);
-  EXPECT_EQ(rig.Text(1093), "00 : 00 : 00");
+  EXPECT_EQ(rig.Text(idc::kRemainingTime), "00 : 00 : 00");
   EXPECT_EQ(rig.State().m_failureCount, 2);
   const uint64_t took = rig.clock.MonotonicMs() - start;
   EXPECT_GE(took, 15000u);
@@ -457,13 +460,13 @@ TEST(RunControlTest, ValuesAndRecordingIgnoreACommaDecimalLocale) {
   TempDir dir;
   {
     WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu, PinnedRtuRegisters());
-    rig.window->GetDialog().UserClick(1097);
+    rig.window->GetDialog().UserClick(idc::kSave);
     rig.host.fileAnswers.push_back((dir.path / "ru.txt").string());
-    rig.Click(1094);
+    rig.Click(idc::kStart);
     ASSERT_TRUE(rig.RunDataSets(1));
-    rig.Click(1095);
+    rig.Click(idc::kStop);
     for (const auto& g : kGolden) EXPECT_EQ(rig.Text(FieldOf(g.name)), g.physical) << g.name;
-    EXPECT_EQ(rig.Text(1096), "14 : 05 : 07.25");
+    EXPECT_EQ(rig.Text(idc::kConverterTime), "14 : 05 : 07.25");
   }
   std::setlocale(LC_ALL, saved.c_str());
   const std::string file = ReadFile(dir.path / "ru.txt");
@@ -474,13 +477,13 @@ TEST(RunControlTest, MalformedRecordingTimeAbortsTheStart) {
   for (const char* text : {"25:00:00", "00:61:00", "00:05", "::"}) {
     WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
     Dialog& d = rig.window->GetDialog();
-    d.UserClick(1118);
-    d.UserType(1092, text);
-    rig.Click(1094);
+    d.UserClick(idc::kLimitTime);
+    d.UserType(idc::kRecordingTime, text);
+    rig.Click(idc::kStart);
     ASSERT_EQ(rig.host.messages.size(), 1u) << text;
     EXPECT_EQ(rig.host.messages[0].text, "Задан неверный формат времени");
     EXPECT_FALSE(rig.State().m_running) << text;
-    EXPECT_TRUE(d.IsEnabled(1094));
+    EXPECT_TRUE(d.IsEnabled(idc::kStart));
     rig.Run(2000);
     EXPECT_EQ(rig.Run().DataSetsPresented(), 0u);
   }
@@ -488,31 +491,31 @@ TEST(RunControlTest, MalformedRecordingTimeAbortsTheStart) {
 
 TEST(RunControlTest, PollPeriodBelowTenMillisecondsIsTen) {
   WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
-  rig.window->GetDialog().UserType(1090, "0");
-  rig.Click(1094);
+  rig.window->GetDialog().UserType(idc::kPollPeriod, "0");
+  rig.Click(idc::kStart);
   EXPECT_EQ(rig.host.TimerPeriod(rig.window->GetDialog(), 1), 10u);
-  rig.Click(1095);
+  rig.Click(idc::kStop);
 }
 
 TEST(RunControlTest, StopUnlocksAndResetCountsFromZero) {
   WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
   Dialog& d = rig.window->GetDialog();
-  rig.Click(1094);
-  EXPECT_FALSE(d.IsEnabled(1094));
-  EXPECT_TRUE(d.IsEnabled(1095));
-  EXPECT_TRUE(d.State(1090).readOnly);
-  EXPECT_FALSE(d.IsEnabled(1141));
+  rig.Click(idc::kStart);
+  EXPECT_FALSE(d.IsEnabled(idc::kStart));
+  EXPECT_TRUE(d.IsEnabled(idc::kStop));
+  EXPECT_TRUE(d.State(idc::kPollPeriod).readOnly);
+  EXPECT_FALSE(d.IsEnabled(idc::kProtocolList));
   rig.peer->Line()->failIo = true;
   rig.Run(700);
   EXPECT_GE(rig.State().m_failureCount, 1);
-  rig.Click(1095);
-  EXPECT_TRUE(d.IsEnabled(1094));
-  EXPECT_FALSE(d.IsEnabled(1095));
-  EXPECT_FALSE(d.State(1090).readOnly);
-  EXPECT_TRUE(d.IsEnabled(1141));
+  rig.Click(idc::kStop);
+  EXPECT_TRUE(d.IsEnabled(idc::kStart));
+  EXPECT_FALSE(d.IsEnabled(idc::kStop));
+  EXPECT_FALSE(d.State(idc::kPollPeriod).readOnly);
+  EXPECT_TRUE(d.IsEnabled(idc::kProtocolList));
   EXPECT_FALSE(rig.host.HasTimer(d, 1));
   rig.Run().OnResetFailures();
-  EXPECT_EQ(rig.Text(1208), "0");
+  EXPECT_EQ(rig.Text(idc::kFailureCount), "0");
 }
 
 }  // namespace

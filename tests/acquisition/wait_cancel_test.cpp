@@ -7,7 +7,7 @@
 #include <iterator>
 #include <optional>
 
-#include "acquisition/run_ids.h"
+#include "app/control_ids.h"
 #include "app/file_page.h"
 #include "app/krellon_dlg.h"
 #include "platform/tcp_socket.h"
@@ -82,7 +82,7 @@ TEST_P(StopDuringWait, EndsTheWaitAtOnceAndSendsNothingMore) {
     virtualClock.Sleep(ms);
     if (!clickedAt && virtualClock.MonotonicMs() >= c.stopAtMs) {
       clickedAt = virtualClock.MonotonicMs();
-      window->GetDialog().UserClick(run_ids::kStop);
+      window->GetDialog().UserClick(idc::kStop);
     }
   });
   SlowPeer peer{c.accepts, false, {}};
@@ -99,13 +99,13 @@ TEST_P(StopDuringWait, EndsTheWaitAtOnceAndSendsNothingMore) {
   d.UserClick(1107);  // "Файл"
   host.fileAnswers.push_back(SamplePath("tcp-two-channel.dat"));
   ASSERT_TRUE(window->FilePage() && window->FilePage()->LoadDescriptionFile());
-  d.SetIpv4(run_ids::kIpAddress, 0x7F000001);
+  d.SetIpv4(idc::kIpAddress, 0x7F000001);
   struct Watch : DialogObserver {
     std::function<void(int)> changed;
     void ControlChanged(int id) override { changed(id); }
   } watch;
   watch.changed = [&](int id) {
-    if (id == run_ids::kStatusLine && d.Text(id) == "Ожидание" && clickedAt && !stoppedAt)
+    if (id == idc::kStatusLine && d.Text(id) == "Ожидание" && clickedAt && !stoppedAt)
       stoppedAt = virtualClock.MonotonicMs();
   };
   d.AddObserver(&watch);
@@ -115,7 +115,7 @@ TEST_P(StopDuringWait, EndsTheWaitAtOnceAndSendsNothingMore) {
     --nested;
   });
 
-  d.UserClick(run_ids::kStart);
+  d.UserClick(idc::kStart);
   if (c.clockCommand) {
     host.RunFor(300);
     d.UserClick(1130);  // "Синхронизация RTC"
@@ -128,7 +128,7 @@ TEST_P(StopDuringWait, EndsTheWaitAtOnceAndSendsNothingMore) {
   EXPECT_LE(*stoppedAt - *clickedAt, GatedClock::kSliceMs) << c.wait;
   for (uint64_t sent : peer.requests) EXPECT_LE(sent, *clickedAt) << c.wait;
   EXPECT_FALSE(window->Run().m_running) << c.wait;
-  EXPECT_TRUE(d.IsEnabled(run_ids::kStart)) << c.wait;
+  EXPECT_TRUE(d.IsEnabled(idc::kStart)) << c.wait;
   EXPECT_LE(deepest, 1) << c.wait;
   EXPECT_TRUE(host.messages.empty()) << c.wait;
 }
@@ -155,24 +155,24 @@ TEST(StaleValues, TurnGreyAfterAFailureAndClearWithFreshData) {
   Dialog& d = rig.window->GetDialog();
   constexpr int kUdc1 = 1031;
   const Rgb grey{128, 128, 128};
-  EXPECT_FALSE(d.State(run_ids::kFailureCount).visible);
-  rig.Click(run_ids::kStart);
+  EXPECT_FALSE(d.State(idc::kFailureCount).visible);
+  rig.Click(idc::kStart);
   ASSERT_TRUE(rig.RunDataSets(1));
   EXPECT_FALSE(d.State(kUdc1).textColor.has_value());
-  EXPECT_TRUE(d.State(run_ids::kFailureCount).visible);
+  EXPECT_TRUE(d.State(idc::kFailureCount).visible);
 
   rig.host.RunFor(20000, [&] { return rig.State().m_failureCount > 0; });
   ASSERT_EQ(rig.State().m_failureCount, 1);
   EXPECT_EQ(d.State(kUdc1).textColor, grey);
-  EXPECT_EQ(d.Text(run_ids::kFailureCount), "1");
-  const std::string tip = d.State(run_ids::kStatusLine).toolTip;
+  EXPECT_EQ(d.Text(idc::kFailureCount), "1");
+  const std::string tip = d.State(idc::kStatusLine).toolTip;
   EXPECT_NE(tip.find("Последний сбой: "), std::string::npos) << tip;
   EXPECT_NE(tip.find("Буфер обмена пуст"), std::string::npos) << tip;
 
   ASSERT_TRUE(rig.RunDataSets(1));
   EXPECT_FALSE(d.State(kUdc1).textColor.has_value());
-  EXPECT_EQ(d.Text(run_ids::kStatusLine), "Запрос данных");
-  EXPECT_EQ(d.State(run_ids::kStatusLine).toolTip, tip);  // still readable
+  EXPECT_EQ(d.Text(idc::kStatusLine), "Запрос данных");
+  EXPECT_EQ(d.State(idc::kStatusLine).toolTip, tip);  // still readable
 }
 
 // A description of nothing but clock entries has no entry that ends a data set: "Старт" is
@@ -181,7 +181,7 @@ TEST(ClockEntriesOnly, RefuseStart) {
   WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
   auto& entries = rig.window->Description().entries;
   entries = {{"Время (tms)", "0x30", "2"}, {"Time (thm)", "0x31", "2"}};
-  rig.Click(run_ids::kStart);
+  rig.Click(idc::kStart);
   rig.Run(2000);
   EXPECT_FALSE(rig.State().m_running);
   EXPECT_EQ(rig.host.LastMessageText(), "В файле конфигурации нет ни одной измеряемой величины");
@@ -202,7 +202,7 @@ TEST(EscapeDuringARun, AsksFirst) {
     WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
     Dialog& d = rig.window->GetDialog();
     if (c.running) {
-      rig.Click(run_ids::kStart);
+      rig.Click(idc::kStart);
       ASSERT_TRUE(rig.RunDataSets(1));
     }
     rig.host.yesNoAnswers.push_back(c.answer);

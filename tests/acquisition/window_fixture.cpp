@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/control_ids.h"
 #include "app/file_page.h"
 
 namespace tessvar::test {
@@ -27,12 +28,12 @@ WindowRig::WindowRig(const std::string& sample, ModbusFraming framing,
   window->OnInitDialog();
 
   Dialog& d = window->GetDialog();
-  d.UserClick(1107);  // "Файл"
+  d.UserClick(idc::kFileTab);  // "Файл"
   host.fileAnswers.push_back(path);
   if (window->FilePage()) window->FilePage()->LoadDescriptionFile();
   // The serial protocols need a port chosen in the "Порт" list.
-  const int port = d.FindExact(1217, "ttyS7");
-  if (port >= 0) d.UserSelect(1217, port);
+  const int port = d.FindExact(idc::kPortList, "ttyS7");
+  if (port >= 0) d.UserSelect(idc::kPortList, port);
 }
 
 WindowRig::~WindowRig() { window.reset(); }

@@ -1,3 +1,4 @@
+#include "app/control_ids.h"
 #include "app/file_page.h"
 #include "platform/posix/posix_tcp_socket.h"
 #include "platform/posix/tcp_listener.h"
@@ -33,16 +34,17 @@ TEST_F(MainWindowTest, EachProtocolSetsItsControls) {
   for (const auto& from : kProtocolStates) {
     for (const auto& to : kProtocolStates) {
       SelectProtocol(from.index);
-      const std::string before = D().Text(1134);
+      const std::string before = D().Text(idc::kModeLinkLevel);
       SelectProtocol(to.index);
       SCOPED_TRACE(testing::Message() << from.index << " -> " << to.index);
-      for (int id : {1132, 1133, 1134, 1127}) EXPECT_EQ(D().IsEnabled(id), to.modes) << id;
-      EXPECT_EQ(D().IsEnabled(1144), to.ip);
-      EXPECT_EQ(D().IsEnabled(1145), to.ip);
-      EXPECT_EQ(D().IsEnabled(1138), to.delay);
-      EXPECT_EQ(D().IsEnabled(1113), to.iecTab);
-      EXPECT_EQ(D().IsEnabled(1110), to.serialTab);
-      EXPECT_EQ(D().Text(1134), to.thirdMode ? std::string(*to.thirdMode) : before);
+      for (int id : {idc::kModeGroupPoll, idc::kModeRead102, idc::kModeLinkLevel, idc::kGroupList})
+        EXPECT_EQ(D().IsEnabled(id), to.modes) << id;
+      EXPECT_EQ(D().IsEnabled(idc::kIpAddress), to.ip);
+      EXPECT_EQ(D().IsEnabled(idc::kIpLabel), to.ip);
+      EXPECT_EQ(D().IsEnabled(idc::kDelayButton), to.delay);
+      EXPECT_EQ(D().IsEnabled(idc::kIecTab), to.iecTab);
+      EXPECT_EQ(D().IsEnabled(idc::kSerialTab), to.serialTab);
+      EXPECT_EQ(D().Text(idc::kModeLinkLevel), to.thirdMode ? std::string(*to.thirdMode) : before);
       EXPECT_EQ(dlg->Settings().protocol, static_cast<ProtocolKind>(to.index));
     }
   }

@@ -1,6 +1,7 @@
 #include <optional>
 #include <set>
 
+#include "app/control_ids.h"
 #include "app/krellon_app.h"
 #include "app/main_window_template.h"
 #include "tests/app/app_fixture.h"
@@ -20,46 +21,46 @@ struct Expected {
 
 // The window right after initialisation, control by control.
 const Expected kStartup[] = {
-    {1107, "Файл", true},
-    {1110, "RS-485", false},
-    {1113, "МЭК-101", false},
-    {1112, "Номинальные значения", true, false, false},
-    {1141, std::nullopt, true, false, true, std::nullopt, ""},
-    {1148, "75", true},
-    {1194, "75", true},
-    {1147, std::nullopt, true, false, true, std::nullopt, "30"},
-    {1193, std::nullopt, true, false, true, std::nullopt, "30"},
-    {1114, "Физ. ед", true, false, true, true},
-    {1094, "Старт", true},
-    {1095, "Стоп", false},
-    {1097, "Сохранить", true, false, true, false},
-    {1090, "500", true, false},
-    {1118, "Время записи", true, false, true, false},
-    {1092, "00 : 00 : 15", true, true},
-    {1093, "00 : 00 : 00", true, true},
-    {1139, "0", true, true},
-    {1218, std::nullopt, true, false, true, std::nullopt, "Local"},
-    {1130, "Синхронизация RTC", true},
-    {1138, "Определение запаздывания", false},
-    {1142, "1", true, false},
-    {1143, std::nullopt, true},
-    {1132, "Опрос группы", false, false, true, false},
-    {1133, "Чтение (102)", false, false, true, false},
-    {1134, "Чтение на канальном уровне", false, false, true, true},
-    {1127, std::nullopt, false, false, true, std::nullopt, "Общий"},
-    {1144, std::nullopt, false},
-    {1145, "IP адрес", false},
-    {1189, "Ожидание", true},
+    {idc::kFileTab, "Файл", true},
+    {idc::kSerialTab, "RS-485", false},
+    {idc::kIecTab, "МЭК-101", false},
+    {idc::kNominalTab, "Номинальные значения", true, false, false},
+    {idc::kProtocolList, std::nullopt, true, false, true, std::nullopt, ""},
+    {idc::kNominalCurrent1, "75", true},
+    {idc::kNominalCurrent2, "75", true},
+    {idc::kNominalVoltage1, std::nullopt, true, false, true, std::nullopt, "30"},
+    {idc::kNominalVoltage2, std::nullopt, true, false, true, std::nullopt, "30"},
+    {idc::kDisplayMode, "Физ. ед", true, false, true, true},
+    {idc::kStart, "Старт", true},
+    {idc::kStop, "Стоп", false},
+    {idc::kSave, "Сохранить", true, false, true, false},
+    {idc::kPollPeriod, "500", true, false},
+    {idc::kLimitTime, "Время записи", true, false, true, false},
+    {idc::kRecordingTime, "00 : 00 : 15", true, true},
+    {idc::kRemainingTime, "00 : 00 : 00", true, true},
+    {idc::kDelayField, "0", true, true},
+    {idc::kTimeBaseList, std::nullopt, true, false, true, std::nullopt, "Local"},
+    {idc::kClockSync, "Синхронизация RTC", true},
+    {idc::kDelayButton, "Определение запаздывания", false},
+    {idc::kDeviceAddress, "1", true, false},
+    {idc::kDeviceAddressSpin, std::nullopt, true},
+    {idc::kModeGroupPoll, "Опрос группы", false, false, true, false},
+    {idc::kModeRead102, "Чтение (102)", false, false, true, false},
+    {idc::kModeLinkLevel, "Чтение на канальном уровне", false, false, true, true},
+    {idc::kGroupList, std::nullopt, false, false, true, std::nullopt, "Общий"},
+    {idc::kIpAddress, std::nullopt, false},
+    {idc::kIpLabel, "IP адрес", false},
+    {idc::kStatusLine, "Ожидание", true},
     {1031, std::nullopt, true, true},
     {1211, std::nullopt, true, true},
-    {1096, std::nullopt, true, true},
-    {1099, std::nullopt, true, true},
-    {1098, std::nullopt, true, true},
-    {1050, "Default", true, false, false},
-    {1208, "0", true, false, false},
-    {1209, "RST", true, false, false},
-    {1213, "Проверка RTC", false, false, false},
-    {1215, "Проверка подсчета энергии и кол-ва электричества", false, false, false},
+    {idc::kConverterTime, std::nullopt, true, true},
+    {idc::kComputerTime, std::nullopt, true, true},
+    {idc::kAsduField, std::nullopt, true, true},
+    {idc::kDefaultButton, "Default", true, false, false},
+    {idc::kFailureCount, "0", true, false, false},
+    {idc::kResetFailures, "RST", true, false, false},
+    {idc::kRtcCheck, "Проверка RTC", false, false, false},
+    {idc::kEnergyCheck, "Проверка подсчета энергии и кол-ва электричества", false, false, false},
     {1005, std::nullopt, true, true, false},
     {1135, std::nullopt, true, true, false},
 };
@@ -82,10 +83,10 @@ TEST_F(MainWindowTest, StartUpStateIsTheDefaultControlByControl) {
       EXPECT_EQ(D().SelectedText(e.id), *e.selected);
     }
   }
-  EXPECT_EQ(D().Ipv4(1144), 0xFFFFFFFFu);
-  EXPECT_EQ(D().SpinPos(1143), 1);
-  EXPECT_EQ(D().State(1143).spinMin, 1);
-  EXPECT_EQ(D().State(1143).spinMax, 65535);
+  EXPECT_EQ(D().Ipv4(idc::kIpAddress), 0xFFFFFFFFu);
+  EXPECT_EQ(D().SpinPos(idc::kDeviceAddressSpin), 1);
+  EXPECT_EQ(D().State(idc::kDeviceAddressSpin).spinMin, 1);
+  EXPECT_EQ(D().State(idc::kDeviceAddressSpin).spinMax, 65535);
   EXPECT_EQ(D().Title(), "Tessvar");
 }
 
@@ -93,12 +94,13 @@ TEST_F(MainWindowTest, StartUpListsAndSettingsDefaults) {
   Open();
   const std::vector<std::string> protocols{"MODBUS ASCII", "MODBUS RTU", "MODBUS TCP/IP",
                                            "МЭК-101", "МЭК-104"};
-  EXPECT_EQ(D().Items(1141), protocols);
-  ASSERT_EQ(D().Items(1127).size(), 17u);
-  EXPECT_EQ(D().Items(1127).front(), "Общий");
-  EXPECT_EQ(D().Items(1127).back(), "16");
-  EXPECT_EQ(D().Items(1218), (std::vector<std::string>{"GMT", "Local"}));
-  EXPECT_EQ(D().Items(1147), (std::vector<std::string>{"30", "75", "150", "300", "500"}));
+  EXPECT_EQ(D().Items(idc::kProtocolList), protocols);
+  ASSERT_EQ(D().Items(idc::kGroupList).size(), 17u);
+  EXPECT_EQ(D().Items(idc::kGroupList).front(), "Общий");
+  EXPECT_EQ(D().Items(idc::kGroupList).back(), "16");
+  EXPECT_EQ(D().Items(idc::kTimeBaseList), (std::vector<std::string>{"GMT", "Local"}));
+  EXPECT_EQ(D().Items(idc::kNominalVoltage1),
+            (std::vector<std::string>{"30", "75", "150", "300", "500"}));
 
   const ConnectionSettings& s = dlg->Settings();
   EXPECT_EQ(s.protocol, ProtocolKind::NoProtocol);
@@ -137,8 +139,8 @@ TEST(MainWindowTemplate, IdsAreUniqueAndEveryBindingNamesAnExistingField) {
   // The spin writes into the edit it follows.
   const auto& cs = MainWindowTemplate().controls;
   for (size_t i = 1; i < cs.size(); ++i)
-    if (cs[i].id == 1143) {
-      EXPECT_EQ(cs[i - 1].id, 1142);
+    if (cs[i].id == idc::kDeviceAddressSpin) {
+      EXPECT_EQ(cs[i - 1].id, idc::kDeviceAddress);
     }
 }
 
@@ -253,7 +255,7 @@ TEST(KrellonApp, InitInstanceRunsTheWindowAndReturnsFalse) {
   bool ran = false;
   EXPECT_FALSE(app.InitInstance([&](CKrellonDlg& dlg) {
     ran = true;
-    EXPECT_EQ(dlg.GetDialog().Text(1189), "Ожидание");
+    EXPECT_EQ(dlg.GetDialog().Text(idc::kStatusLine), "Ожидание");
     dlg.GetDialog().UserClose();
   }));
   EXPECT_TRUE(ran);

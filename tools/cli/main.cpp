@@ -8,6 +8,7 @@
 #include <iostream>
 #include <optional>
 
+#include "app/control_ids.h"
 #include "app/file_page.h"
 #include "app/krellon_dlg.h"
 #include "platform/posix/posix_serial_port.h"
@@ -79,19 +80,19 @@ int main(int argc, char** argv) {
   window.OnInitDialog();
 
   Dialog& d = window.GetDialog();
-  StatusEcho echo(d, 1189, clock, std::cerr);
-  d.UserClick(1107);  // the "Файл" tab
+  StatusEcho echo(d, idc::kStatusLine, clock, std::cerr);
+  d.UserClick(idc::kFileTab);  // the "Файл" tab
   host.openAnswer = o.dat;
   if (!window.FilePage() || !window.FilePage()->LoadDescriptionFile() ||
       window.Description().entries.empty()) {
     std::cerr << "tessvar-cli: " << o.dat << ": no usable description" << std::endl;
     // "Старт" all the same, so that the window's own refusal is printed too.
-    d.UserFocus(1094);
+    d.UserFocus(idc::kStart);
     host.RunPosted();
-    d.UserClick(1094);
+    d.UserClick(idc::kStart);
     return 1;
   }
-  if (window.FilePage()) d.UserFocus(1094);  // leaving the page closes it
+  if (window.FilePage()) d.UserFocus(idc::kStart);  // leaving the page closes it
   host.RunPosted();
   if (const auto error = ApplyOptions(o, window)) {
     std::cerr << "tessvar-cli: " << *error << std::endl;
@@ -104,7 +105,7 @@ int main(int argc, char** argv) {
   if (o.record) host.saveAnswer = *o.record;
 
   uint64_t printed = 0;
-  d.UserClick(1094);  // "Старт"
+  d.UserClick(idc::kStart);  // "Старт"
   if (!window.Run().m_running) {
     std::cerr << "tessvar-cli: the run did not start" << std::endl;
     return 1;
@@ -127,7 +128,7 @@ int main(int argc, char** argv) {
   // recording file is closed cleanly.
   const bool stoppedByItself = !window.Run().m_running;
   if (window.Run().m_running) {
-    if (!d.UserClick(1095)) run.OnStop();
+    if (!d.UserClick(idc::kStop)) run.OnStop();
   }
   if (enough) return 0;
   if (g_stop != 0) return 130;
