@@ -27,12 +27,13 @@ foreach(_pkg "CLI11|cli11|CLI11::CLI11" "nlohmann_json|nlohmann_json|nlohmann_js
   set(${_name}_DIR ${_hosted}/${_folder} CACHE PATH "" FORCE)
 endforeach()
 
-# Test binaries that need a Linux-only peer (pseudo-terminals, /dev, libmodbus, mbpoll, the
-# simulator as a POSIX child process) are built but not run; test sources that need one are
-# left out of their binary. Both run on Linux as usual.
+# Test binaries that need a Linux-only peer (pseudo-terminals, mbpoll, the programs started
+# through popen and POSIX processes) are left out of the default build and not run; test
+# sources that need one (ptys, /dev, libmodbus, a BSD-socket server thread) are left out of
+# their binary. All of them run on Linux as usual.
 set(TESSVAR_LINUX_ONLY_TESTS tessvar_sim_e2e_tests tessvar_dat_tests)
 set(TESSVAR_LINUX_ONLY_TEST_SOURCES posix_serial_test.cpp serial_enumeration_test.cpp
-    libmodbus_crosscheck_test.cpp)
+    libmodbus_crosscheck_test.cpp tcp_link_test.cpp)
 
 macro(tessvar_windows_gtest)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
