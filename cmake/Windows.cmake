@@ -2,30 +2,32 @@
 # own packages: the header-only command-line and JSON libraries Debian installs under
 # /usr/include (exposed through a folder of their own, so no Linux system header leaks into
 # the cross build), and GoogleTest built from the sources Debian ships.
-set(_hosted ${CMAKE_BINARY_DIR}/hosted)
-file(MAKE_DIRECTORY ${_hosted}/include ${_hosted}/cli11 ${_hosted}/nlohmann_json)
-foreach(_dir CLI nlohmann)
-  if(EXISTS /usr/include/${_dir} AND NOT EXISTS ${_hosted}/include/${_dir})
-    file(CREATE_LINK /usr/include/${_dir} ${_hosted}/include/${_dir} SYMBOLIC)
-  endif()
-endforeach()
+if(CMAKE_CROSSCOMPILING)
+  set(_hosted ${CMAKE_BINARY_DIR}/hosted)
+  file(MAKE_DIRECTORY ${_hosted}/include ${_hosted}/cli11 ${_hosted}/nlohmann_json)
+  foreach(_dir CLI nlohmann)
+    if(EXISTS /usr/include/${_dir} AND NOT EXISTS ${_hosted}/include/${_dir})
+      file(CREATE_LINK /usr/include/${_dir} ${_hosted}/include/${_dir} SYMBOLIC)
+    endif()
+  endforeach()
 
-# Package configurations the folders' find_package calls pick up.
-foreach(_pkg "CLI11|cli11|CLI11::CLI11" "nlohmann_json|nlohmann_json|nlohmann_json::nlohmann_json")
-  string(REPLACE "|" ";" _parts ${_pkg})
-  list(GET _parts 0 _name)
-  list(GET _parts 1 _folder)
-  list(GET _parts 2 _target)
-  file(WRITE ${_hosted}/${_folder}/${_name}Config.cmake
-    "if(NOT TARGET ${_target})\n"
-    "  add_library(${_target} INTERFACE IMPORTED GLOBAL)\n"
-    "  set_target_properties(${_target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${_hosted}/include)\n"
-    "endif()\n"
-    "set(${_name}_FOUND TRUE)\n")
-  file(WRITE ${_hosted}/${_folder}/${_name}ConfigVersion.cmake
-    "set(PACKAGE_VERSION 3.11)\nset(PACKAGE_VERSION_COMPATIBLE TRUE)\n")
-  set(${_name}_DIR ${_hosted}/${_folder} CACHE PATH "" FORCE)
-endforeach()
+  # Package configurations the folders' find_package calls pick up.
+  foreach(_pkg "CLI11|cli11|CLI11::CLI11" "nlohmann_json|nlohmann_json|nlohmann_json::nlohmann_json")
+    string(REPLACE "|" ";" _parts ${_pkg})
+    list(GET _parts 0 _name)
+    list(GET _parts 1 _folder)
+    list(GET _parts 2 _target)
+    file(WRITE ${_hosted}/${_folder}/${_name}Config.cmake
+      "if(NOT TARGET ${_target})\n"
+      "  add_library(${_target} INTERFACE IMPORTED GLOBAL)\n"
+      "  set_target_properties(${_target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${_hosted}/include)\n"
+      "endif()\n"
+      "set(${_name}_FOUND TRUE)\n")
+    file(WRITE ${_hosted}/${_folder}/${_name}ConfigVersion.cmake
+      "set(PACKAGE_VERSION 3.11)\nset(PACKAGE_VERSION_COMPATIBLE TRUE)\n")
+    set(${_name}_DIR ${_hosted}/${_folder} CACHE PATH "" FORCE)
+  endforeach()
+endif()
 
 # Test binaries that need a Linux-only peer (pseudo-terminals, mbpoll, the programs started
 # through popen and POSIX processes) are left out of the default build and not run; test
