@@ -21,7 +21,7 @@ void AppendText(std::vector<WORD>& out, std::string_view utf8) {
 // An in-memory dialog template without controls: the dialog manager then gives the window
 // its font, its size in dialog units and keyboard navigation; the controls are added after.
 std::vector<WORD> EmptyTemplate(const DialogTemplate& t, bool owned) {
-  DWORD style = DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CLIPCHILDREN;
+  DWORD style = DS_SETFONT | DS_MODALFRAME | WS_POPUP;
   if (!(owned && (t.flags & dlg::kNoTitle))) style |= WS_CAPTION;
   else style |= WS_BORDER;
   if (t.flags & dlg::kSystemMenu) style |= WS_SYSMENU;
@@ -50,8 +50,8 @@ NativeKind KindOf(const ControlTemplate& c) {
   const bool multiline = (c.flags & ctl::kMultiline) != 0;
   const DWORD wrap = multiline ? BS_MULTILINE : 0;
   switch (c.kind) {
-    case ControlKind::PushButton: return {WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP | wrap};
-    case ControlKind::DefaultPushButton: return {WC_BUTTONW, BS_DEFPUSHBUTTON | WS_TABSTOP | wrap};
+    case ControlKind::PushButton: return {WC_BUTTONW, BS_PUSHBUTTON | BS_NOTIFY | WS_TABSTOP | wrap};
+    case ControlKind::DefaultPushButton: return {WC_BUTTONW, BS_DEFPUSHBUTTON | BS_NOTIFY | WS_TABSTOP | wrap};
     case ControlKind::PushLikeCheckBox: return {WC_BUTTONW, BS_CHECKBOX | BS_PUSHLIKE | WS_TABSTOP | wrap};
     case ControlKind::CheckBox: return {WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP | wrap};
     case ControlKind::RadioButton: return {WC_BUTTONW, BS_RADIOBUTTON | WS_TABSTOP | wrap};

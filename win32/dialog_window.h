@@ -39,7 +39,7 @@ class DialogWindow : public DialogObserver {
 
  private:
   static INT_PTR CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp);
+  INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp);
   void Build();
   HWND Create(const ControlTemplate& c);
   void Mirror(int id);

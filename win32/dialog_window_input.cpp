@@ -31,10 +31,10 @@ INT_PTR CALLBACK DialogWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return FALSE;  // the focus is the Dialog's to give
   }
   auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-  return self ? self->Handle(msg, wp, lp) : FALSE;
+  return self ? self->OnMessage(msg, wp, lp) : FALSE;
 }
 
-INT_PTR DialogWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+INT_PTR DialogWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
       if (lp != 0) OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
@@ -75,29 +75,37 @@ INT_PTR DialogWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
 
 void DialogWindow::OnCommand(int id, int code, HWND control) {
   if (!dialog_ || mirroring_ || IdOf(control) != id || !dialog_->Has(id)) return;
-  const ControlKind kind = dialog_->State(id).tmpl->kind;
-  switch (code) {
-    case BN_CLICKED:  // also STN_CLICKED of a clickable text
-      if (kind == ControlKind::GroupBox || kind == ControlKind::Text) return;
+  // Notification codes overlap between control classes, so each kind reads its own.
+  switch (dialog_->State(id).tmpl->kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefaultPushButton:
+    case ControlKind::PushLikeCheckBox:
+    case ControlKind::CheckBox:
+    case ControlKind::RadioButton:
+    case ControlKind::ClickableText:  // STN_CLICKED is BN_CLICKED
+      if (code == BN_SETFOCUS) dialog_->UserFocus(id);
+      if (code != BN_CLICKED) return;
       dialog_->UserClick(id);
       Mirror(id);  // a refused click leaves a box as the Dialog has it
       return;
-    case EN_SETFOCUS:
-    case CBN_SETFOCUS:
-      dialog_->UserFocus(id);
+    case ControlKind::Edit:
+      if (code == EN_SETFOCUS) dialog_->UserFocus(id);
+      if (code == EN_CHANGE && !dialog_->UserType(id, ControlText(control))) Mirror(id);
       return;
-    case EN_CHANGE:
-      if (kind == ControlKind::IpAddress) {
+    case ControlKind::IpAddress:
+      if (code == EN_SETFOCUS) dialog_->UserFocus(id);
+      if (code == EN_CHANGE) {
         DWORD address = 0;
         SendMessageW(control, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
         if (!dialog_->UserSetIpv4(id, address)) Mirror(id);
-      } else if (!dialog_->UserType(id, ControlText(control))) {
-        Mirror(id);
       }
       return;
-    case CBN_SELCHANGE:
-      dialog_->UserSelect(id, static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)));
-      Mirror(id);
+    case ControlKind::DropDownList:
+      if (code == CBN_SETFOCUS) dialog_->UserFocus(id);
+      if (code == CBN_SELCHANGE) {
+        dialog_->UserSelect(id, static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)));
+        Mirror(id);
+      }
       return;
     default:
       return;

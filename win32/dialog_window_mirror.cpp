@@ -101,9 +101,10 @@ INT_PTR DialogWindow::OnColor(HDC dc, HWND control) {
     SetBkColor(dc, RGB(s.backColor->r, s.backColor->g, s.backColor->b));
     return reinterpret_cast<INT_PTR>(Brush(*s.backColor));
   }
-  SetBkMode(dc, TRANSPARENT);
-  const bool editLike = s.tmpl->kind == ControlKind::Edit && !s.readOnly;
-  return reinterpret_cast<INT_PTR>(GetSysColorBrush(editLike ? COLOR_WINDOW : COLOR_BTNFACE));
+  // Only the text colour is the Dialog's; the background stays the system's.
+  const int back = s.tmpl->kind == ControlKind::Edit && !s.readOnly ? COLOR_WINDOW : COLOR_BTNFACE;
+  SetBkColor(dc, GetSysColor(back));
+  return reinterpret_cast<INT_PTR>(GetSysColorBrush(back));
 }
 
 void DialogWindow::Paint() {

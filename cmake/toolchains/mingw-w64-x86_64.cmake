@@ -22,3 +22,8 @@ find_program(TESSVAR_WINE NAMES wine64 wine)
 if(TESSVAR_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${TESSVAR_WINE})
 endif()
+
+# pkg-config sees only packages built for the target (none from the build machine, such as
+# its libmodbus).
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${TESSVAR_MINGW_PREFIX}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
