@@ -29,6 +29,9 @@ if(CMAKE_CROSSCOMPILING)
   endforeach()
 endif()
 
+# The programs sit at the top of the Windows zip, beside their README and samples.
+set(CMAKE_INSTALL_BINDIR . CACHE PATH "" FORCE)
+
 # Test binaries that need a Linux-only peer (pseudo-terminals, mbpoll, the programs started
 # through popen and POSIX processes) are left out of the default build and not run; test
 # sources that need one (ptys, /dev, libmodbus, a BSD-socket server thread) are left out of
