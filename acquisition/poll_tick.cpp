@@ -1,11 +1,11 @@
 #include <algorithm>
 
+#include "acquisition/iec_data_set.h"
 #include "acquisition/run_control_impl.h"
 #include "acquisition/run_ids.h"
 #include "acquisition/run_texts.h"
 #include "link/link_result.h"
 #include "platform/clock.h"
-#include "ui/dialog.h"
 #include "ui/window_host.h"
 
 namespace tessvar {
@@ -49,6 +49,11 @@ void CRunControl::Impl::PollTick() {
     got = link->Collect(reply);
     if (holdTimer) ArmPollTimer();
   }
+  if (link) {
+    if (const auto t = link->DecodedConverterTime()) raw.time = *t;
+    if (const auto t = link->RequestTime(); t && got.showComputerTime) computerTimeText = ComputerTimeText(*t);
+  }
+  if (!got.message.empty()) ctx.host.MessageBox(got.message, run_texts::kError);
   if (got.showConverterTime) SetField(run_ids::kConverterTime, ConverterTimeText(raw.time));
   if (got.showComputerTime) SetField(run_ids::kComputerTime, computerTimeText);
   if (got.showConverterTime || got.showComputerTime) ctx.show();
@@ -105,7 +110,13 @@ void CRunControl::Impl::AfterDataSet(std::span<const uint8_t> dataSet, bool iecI
   options.physicalUnits = ctx.settings.displayMode == DisplayMode::PhysicalUnits;
   options.iec = iecImage;
   options.divisors = ctx.description.divisors;
-  DecodeDataSet(entries, dataSet, options, raw);
+  if (iecImage) {
+    const LinkEngine* link = Engine();
+    DecodeIecImage(entries, dataSet, link ? link->AwaitedEntries() : std::vector<bool>{}, options,
+                   raw);
+  } else {
+    DecodeDataSet(entries, dataSet, options, raw);
+  }
   RefreshValues();
   if (file.IsOpen()) WriteRecordLine();
   ++dataSets;

@@ -34,20 +34,22 @@ CRunControl::Impl::Impl(RunContext context)
                       ctx.host.Post([this] {
                         if (state.m_running) PollTick();
                       });
-                    }} {}
+                    },
+                    .post = [this](std::function<void()> fn) { ctx.host.Post(std::move(fn)); }} {}
 
 ProtocolKind CRunControl::Impl::Protocol() const {
   const int sel = ctx.dialog.Has(run_ids::kProtocolList)
                       ? ctx.dialog.Selection(run_ids::kProtocolList)
                       : static_cast<int>(ctx.settings.protocol);
-  if (sel < 0 || sel > 4) return ProtocolKind::NoProtocol;
+  if (sel < 0 || sel > static_cast<int>(ProtocolKind::Iec104)) return ProtocolKind::NoProtocol;
   return static_cast<ProtocolKind>(sel);
 }
 
 LinkEngine* CRunControl::Impl::Engine() {
   const ProtocolKind protocol = Protocol();
   if (engineProtocol != protocol) {
-    engine = MakeLinkEngine(protocol, engineContext);
+    engine = ctx.makeEngine ? ctx.makeEngine(protocol, engineContext)
+                            : MakeLinkEngine(protocol, engineContext);
     engineProtocol = protocol;
   }
   return engine.get();
@@ -157,6 +159,7 @@ void CRunControl::Impl::OnStart() {
   BuildEntries();
   if (!state.m_presenceBuilt) {
     RebuildMarks();
+    if (link) link->RestrictAvailability(entries, ctx.marks);
     state.m_presenceBuilt = true;
   }
   if (link == nullptr) {
