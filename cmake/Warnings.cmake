@@ -16,12 +16,27 @@ function(tessvar_add_test name)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 120)
   endif()
+  if(TESSVAR_LINUX_ONLY_TEST_SOURCES)
+    list(REMOVE_ITEM A_SOURCES ${TESSVAR_LINUX_ONLY_TEST_SOURCES})
+  endif()
   add_executable(${name} ${A_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gmock GTest::gtest_main tessvar_warnings)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES TIMEOUT ${A_TIMEOUT}
-    ENVIRONMENT "TESSVAR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(name IN_LIST TESSVAR_LINUX_ONLY_TESTS)
+    set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL ON)
+    target_compile_definitions(${name} PRIVATE TESSVAR_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    return()
+  endif()
+  if(CMAKE_CROSSCOMPILING)
+    # Under an emulator (wine) every start is slow: one test per binary, not per case.
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600
+      ENVIRONMENT "TESSVAR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+      PROPERTIES TIMEOUT ${A_TIMEOUT}
+      ENVIRONMENT "TESSVAR_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  endif()
   # The property list of discovered tests cannot carry a second variable (its ";" splits the
   # list), so tests that need the build folder get it compiled in.
   target_compile_definitions(${name} PRIVATE TESSVAR_BINARY_DIR="${PROJECT_BINARY_DIR}")
