@@ -320,6 +320,9 @@ void CRunControl::OnResetFailures() {
 }
 void CRunControl::OnDisplayMode() { impl_->OnDisplayMode(); }
 void CRunControl::OnClockSync() { impl_->OnClockSync(); }
+ServiceOutcome CRunControl::OnRtcCheck(std::string_view testCode) {
+  return impl_->OnRtcCheck(testCode);
+}
 void CRunControl::RefreshValues() { impl_->RefreshValues(); }
 const RunState& CRunControl::State() const { return impl_->state; }
 void CRunControl::SetDataSetListener(std::function<void()> listener) {

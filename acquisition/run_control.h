@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace tessvar {
 
@@ -18,6 +19,7 @@ struct ConnectionSettings;
 struct DeviceDescription;
 class MeasurementCatalogue;
 struct AvailabilityMarks;
+struct ServiceOutcome;
 
 // Window timers of a run (ids passed to WindowHost::SetTimer with the main window).
 inline constexpr int kPollTimer = 1;
@@ -81,6 +83,7 @@ class CRunControl {
   void OnResetFailures();     // "RST" 1209
   void OnDisplayMode();       // 1114
   void OnClockSync();         // "Синхронизация RTC" 1130
+  ServiceOutcome OnRtcCheck(std::string_view testCode);  // "Проверка RTC" 1213
   void RefreshValues();       // after a description load and at start-up
 
   const RunState& State() const;

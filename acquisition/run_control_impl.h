@@ -12,6 +12,7 @@
 #include "acquisition/poll_plan.h"
 #include "acquisition/presentation.h"
 #include "acquisition/recording.h"
+#include "acquisition/rtc_check.h"
 #include "acquisition/run_control.h"
 #include "link/modbus_master.h"
 #include "link/tcp_link.h"
@@ -70,6 +71,8 @@ struct CRunControl::Impl {
 
   // --- clock_sync.cpp
   void OnClockSync();
+  // --- rtc_check.cpp
+  ServiceOutcome OnRtcCheck(std::string_view testCode);
 
   // --- poll_tick.cpp
   void PollTick();

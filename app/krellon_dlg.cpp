@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <string>
 
+#include "acquisition/rtc_check.h"
 #include "app/control_ids.h"
 #include "app/file_page.h"
 #include "app/main_window_template.h"
+#include "app/rtc_test_code_setting.h"
 #include "app/stored_port.h"
 #include "ui/data_exchange.h"
 #include "ui/pages/iec_property_page.h"
@@ -109,6 +111,7 @@ void CKrellonDlg::BindHandlers() {
   d.OnClick(idc::kDisplayMode, [this] { run_->OnDisplayMode(); });
   d.OnClick(idc::kResetFailures, [this] { run_->OnResetFailures(); });
   d.OnClick(idc::kClockSync, [this] { run_->OnClockSync(); });
+  d.OnClick(idc::kRtcCheck, [this] { run_->OnRtcCheck(ReadRtcTestCode(store_)); });
   d.OnTimer([this](int id) { run_->OnTimer(id); });
 
   d.OnClick(idc::kFileTab, [this] { OnFileTab(); });
