@@ -104,6 +104,10 @@ void CRunControl::Impl::AfterDataSet(std::span<const uint8_t> dataSet) {
   options.iec = false;
   options.divisors = ctx.description.divisors;
   DecodeDataSet(entries, dataSet, options, raw);
+  RawValues codes = raw;
+  options.physicalUnits = false;
+  DecodeDataSet(entries, dataSet, options, codes);
+  counterCodes = CounterCodeTexts(codes);
   RefreshValues();
   if (file.IsOpen()) WriteRecordLine();
   ++dataSets;

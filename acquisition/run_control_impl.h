@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "acquisition/data_set.h"
+#include "acquisition/energy_check.h"
 #include "acquisition/poll_plan.h"
 #include "acquisition/presentation.h"
 #include "acquisition/recording.h"
@@ -36,6 +37,7 @@ struct CRunControl::Impl {
   std::vector<uint8_t> accumulation;
   std::vector<uint8_t> reply;
   RawValues raw;
+  CounterTexts counterCodes{"0", "0", "0", "0"};  // the DC counters' codes, any display mode
   KiloFlags kilo1, kilo2;
   std::array<PresentedText, kPresentedCount> shown;
   uint8_t lastAsduType = 0;

@@ -5,6 +5,7 @@
 
 #include "acquisition/rtc_check.h"
 #include "app/control_ids.h"
+#include "app/energy_check_dlg.h"
 #include "app/file_page.h"
 #include "app/main_window_template.h"
 #include "app/rtc_test_code_setting.h"
@@ -112,6 +113,7 @@ void CKrellonDlg::BindHandlers() {
   d.OnClick(idc::kResetFailures, [this] { run_->OnResetFailures(); });
   d.OnClick(idc::kClockSync, [this] { run_->OnClockSync(); });
   d.OnClick(idc::kRtcCheck, [this] { run_->OnRtcCheck(ReadRtcTestCode(store_)); });
+  d.OnClick(idc::kEnergyCheck, [this] { OnEnergyCheck(); });
   d.OnTimer([this](int id) { run_->OnTimer(id); });
 
   d.OnClick(idc::kFileTab, [this] { OnFileTab(); });

@@ -17,6 +17,9 @@ bool NameHas(const std::string& name, std::string_view slotName) {
   return name.find(needle) != std::string::npos;
 }
 
+// Wdc and Qdc of either channel.
+bool IsSteadyDcCounter(int slot) { return slot == 3 || slot == 5 || slot == 24 || slot == 26; }
+
 }  // namespace
 
 std::array<ChannelNominals, 2> NominalsFromLoad(const DescriptionLoad& load) {
@@ -61,7 +64,9 @@ Transducer::Transducer(Clock& clock, const DeviceDescription& description, Trans
       nominals_(options.nominals),
       deviceClock_(clock),
       pinned_(std::move(options.pinned)),
-      service_(std::move(options.service)) {}
+      service_(std::move(options.service)) {
+  values_.SetSteadyDc(options.steadyDc);
+}
 
 std::optional<std::vector<uint8_t>> Transducer::ProbeAnswer(uint32_t lineRate) const {
   constexpr uint32_t kFastRate = 76800, kSlowRate = 4800;
@@ -102,8 +107,15 @@ uint16_t Transducer::RegisterValue(uint16_t address, const RegisterSource& s, ui
     }
     case RegisterKind::CounterHigh:
     case RegisterKind::CounterLow: {
-      const double code = std::floor(
-          TransducerCode(s.slot, values_.PhysicalAt(s.slot, elapsedMs), nominals_) * s.divisor);
+      double code = 0;
+      if (values_.SteadyDc() && IsSteadyDcCounter(s.slot)) {
+        // Integer counting from the code at start: one code per 100 ms, exactly.
+        code = std::floor(TransducerCode(s.slot, values_.PhysicalAt(s.slot, 0), nominals_) * s.divisor) +
+               static_cast<double>(elapsedMs / kSteadyDcMsPerCode);
+      } else {
+        code = std::floor(
+            TransducerCode(s.slot, values_.PhysicalAt(s.slot, elapsedMs), nominals_) * s.divisor);
+      }
       const uint32_t counter =
           code > 0 ? static_cast<uint32_t>(std::fmod(code, 4294967296.0)) : 0;
       return s.kind == RegisterKind::CounterHigh ? static_cast<uint16_t>(counter >> 16)

@@ -26,9 +26,14 @@ struct ServiceInterface {
   bool answerSlowProbe = true;    // a burst at 4800 baud
 };
 
+inline constexpr uint64_t kSteadyDcMsPerCode = 100;
+
 struct TransducerOptions {
   uint64_t seed = 1;
   ServiceInterface service;
+  // DC at its nominals without ripple; the DC energy and charge counters of both channels
+  // then count exactly 10 codes a second (one every 100 ms of running time).
+  bool steadyDc = false;
   std::array<ChannelNominals, 2> nominals{};
   std::map<uint16_t, uint16_t> pinned;  // address -> register value, served as given
 };

@@ -86,6 +86,7 @@ static int Main(int argc, char** argv) {
   ServiceInterface service;
   std::string probeAnswer;
   std::vector<uint32_t> probeSilentAt;
+  bool steadyDc = false;
 
   app.add_option("--dat", datPath, "device description file (.dat)")->required()->check(CLI::ExistingFile);
   app.add_option("--tcp", tcp, "serve MODBUS TCP on HOST:PORT (default 127.0.0.1:1502 when no serial line is given)");
@@ -106,6 +107,8 @@ static int Main(int argc, char** argv) {
   app.add_option("--probe-silent-at", probeSilentAt,
                  "leave a wake-up burst at this rate unanswered (76800 or 4800; repeatable)")
       ->check(CLI::IsMember({76800u, 4800u}));
+  app.add_flag("--steady-dc", steadyDc,
+               "DC at its nominals without ripple: Wdc and Qdc count one code every 100 ms");
   app.add_flag("-v,--verbose", verbose, "one line per request on stderr");
   app.add_flag("--trace", trace, "with the request lines, every frame in and out in hexadecimal");
   app.add_option("--fault", faultTexts,
@@ -163,6 +166,7 @@ static int Main(int argc, char** argv) {
   TransducerOptions options;
   options.seed = seed;
   options.service = service;
+  options.steadyDc = steadyDc;
   options.nominals = NominalsFromLoad(profile.load);
   if (!valuesPath.empty() && !LoadPinnedValues(valuesPath, options.pinned, error)) {
     std::cerr << "tessvar-sim: " << error << "\n";

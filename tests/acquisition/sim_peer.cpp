@@ -75,6 +75,7 @@ void SimPeer::Rebuild() {
   o.seed = 7;
   o.pinned = pinned_;
   o.service = service_;
+  o.steadyDc = steadyDc_;
   transducer_ = std::make_unique<sim::Transducer>(clock_, description_, o);
   faults_ = std::make_unique<sim::FaultInjector>(rules_, 7);
   sim::ModbusSessionOptions so = SessionOptions(framing_);
@@ -91,6 +92,11 @@ sim::ModbusSessionOptions SimPeer::SessionOptions(ModbusFraming framing) const {
 
 void SimPeer::SetService(sim::ServiceInterface service) {
   service_ = std::move(service);
+  Rebuild();
+}
+
+void SimPeer::SetSteadyDc(bool on) {
+  steadyDc_ = on;
   Rebuild();
 }
 
