@@ -135,7 +135,7 @@ void CKrellonDlg::BindHandlers() {
   d.OnOk([this] { OnEnter(); });
   d.OnCancel([this] { OnCancelOrClose(); });
   d.OnClose([this] { OnCancelOrClose(); });
-  for (int command = idc::kAboutCommand; command < idc::kAboutCommand + 16; ++command)
+  for (int command = idc::kAboutCommand; command < idc::kEnergyCheckCommand + 16; ++command)
     d.OnCommand(command, [this, command] { OnSysCommand(command); });
 }
 
@@ -150,6 +150,9 @@ bool CKrellonDlg::OnInitDialog() {
     systemMenu_.push_back({0, {}});
     systemMenu_.push_back({idc::kAboutCommand, std::string(kAboutMenuText)});
   }
+  // The service checks: their buttons stay hidden in the layout, the menu reaches them.
+  systemMenu_.push_back({idc::kRtcCheckCommand, std::string(kRtcCheckMenuText)});
+  systemMenu_.push_back({idc::kEnergyCheckCommand, std::string(kEnergyCheckMenuText)});
   // The separator under the tab row.
   d.SetLines({{0, 18, 600, 18, kBlack}, {600, 18, 600, 0, kBlack}});
 
@@ -528,7 +531,18 @@ void CKrellonDlg::OnCancelOrClose() {
 }
 
 void CKrellonDlg::OnSysCommand(int command) {
-  if ((command & ~0xF) != idc::kAboutCommand) return;
+  switch (command & ~0xF) {
+    case idc::kRtcCheckCommand:
+      dialog_.FireClick(idc::kRtcCheck);
+      return;
+    case idc::kEnergyCheckCommand:
+      dialog_.FireClick(idc::kEnergyCheck);
+      return;
+    case idc::kAboutCommand:
+      break;
+    default:
+      return;
+  }
   if (about_ && !about_->Ended()) return;  // one About box at a time
   about_ = std::make_unique<Dialog>(AboutTemplate());
   Dialog* box = about_.get();

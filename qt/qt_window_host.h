@@ -13,6 +13,7 @@
 #include <optional>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "qt/dialog_view.h"
 #include "ui/window_host.h"
@@ -36,7 +37,8 @@ class QtWindowHost : public WindowHost {
   // The next open-file dialog is answered with `path` without asking (the description
   // named on the command line).
   void PresetOpenAnswer(std::string path) { presetOpen_ = std::move(path); }
-  // The window-menu item (context menu and F1) of every dialog with a system menu.
+  // A window-menu item (context menu; F1 runs the first) of every dialog with a system
+  // menu. The same command again renames its item.
   void SetMenuCommand(const QString& text, int command);
 
   // WindowHost
@@ -93,8 +95,7 @@ class QtWindowHost : public WindowHost {
   int waitDepth_ = 0;
   int skippedTicks_ = 0;
   std::optional<std::string> presetOpen_;
-  QString menuText_;
-  int menuCommand_ = -1;
+  std::vector<std::pair<QString, int>> menu_;  // text, command
   std::mutex postedMutex_;
   std::deque<std::function<void()>> posted_;
   bool drainQueued_ = false;  // guarded by postedMutex_

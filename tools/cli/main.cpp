@@ -16,6 +16,7 @@
 #include "tools/cli/cli_options.h"
 #include "tools/cli/console_host.h"
 #include "tools/cli/data_set_line.h"
+#include "tools/cli/service_commands.h"
 
 namespace {
 
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
   app.add_option("--record-time", o.recordTime, "stop after hh:mm:ss");
   app.add_option("--data-sets", o.dataSets, "stop after this many data sets");
   app.add_flag("--json", o.json, "one JSON object per data set");
+  ServiceOptions service;
+  AddServiceOptions(app, service);
   CLI11_PARSE(app, argc, argv);
 
   std::signal(SIGINT, OnSignal);
@@ -77,6 +80,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (o.record) host.saveAnswer = *o.record;
+  if (AnyServiceCommand(service)) return RunServiceCommand(service, o.json, window, host, g_stop);
 
   uint64_t printed = 0;
   d.UserClick(1094);  // "Старт"
