@@ -10,10 +10,6 @@
 namespace tessvar {
 
 namespace {
-constexpr uint32_t kAsciiReplyWaitMs = 500;
-constexpr uint32_t kRtuReplyWaitMs = 350;
-constexpr int kLatestMillisecond = 10;
-
 bool Contains(std::string_view name, std::string_view a, std::string_view b) {
   return name.find(a) != std::string_view::npos || name.find(b) != std::string_view::npos;
 }
@@ -37,7 +33,6 @@ std::vector<uint8_t> ClockWriteData(const WallTime& t, bool hasDateRegister) {
 }
 
 void CRunControl::Impl::OnClockSync() {
-  const ProtocolKind protocol = Protocol();
   const DescriptionEntry* tms = nullptr;
   bool hasDate = false;
   for (const auto& e : ctx.description.entries) {
@@ -51,60 +46,30 @@ void CRunControl::Impl::OnClockSync() {
   // Let the reply to the last poll request arrive before the write.
   ctx.host.KillTimer(ctx.dialog, kPollTimer);
   ctx.clock.Sleep(ctx.pollPeriodMs);
-  const auto start = static_cast<uint16_t>(ParseHexText(tms->address));
-  const auto address = static_cast<uint8_t>(ctx.settings.deviceAddress & 0xFF);
 
-  const auto restart = [this] {
-    OnStart();
-    if (file.IsOpen()) newFileNeeded = false;
-  };
-  if (protocol == ProtocolKind::Iec101 || protocol == ProtocolKind::Iec104) {
+  LinkEngine* link = Engine();
+  if (link == nullptr) {
     ctx.host.MessageBox(run_texts::kIecNotAvailable, run_texts::kError);
     return;
   }
-  if (protocol == ProtocolKind::NoProtocol) {
-    ctx.host.MessageBox(run_texts::kLinkError, run_texts::kError);
-    restart();
-    return;
+  const ClockTarget target{.startRegister = static_cast<uint16_t>(ParseHexText(tms->address)),
+                           .hasDateRegister = hasDate};
+  const ClockWriteOutcome outcome = link->WriteClock(target);
+  using Then = ClockWriteOutcome::Then;
+  if (outcome.then == Then::kStopAndRestart) OnStop();
+  if (!outcome.message.empty()) ctx.host.MessageBox(outcome.message, run_texts::kError);
+  switch (outcome.then) {
+    case Then::kRestart:
+    case Then::kStopAndRestart:
+      OnStart();
+      if (file.IsOpen()) newFileNeeded = false;
+      break;
+    case Then::kResumePolling:
+      ArmPollTimer();
+      break;
+    case Then::kNothing:
+      break;
   }
-  if (SerialProtocol(protocol) && !master.Serial().IsOpen()) {
-    ctx.host.MessageBox(OpenFailureText(), run_texts::kError);
-    return;
-  }
-  CTcpLink* link = protocol == ProtocolKind::ModbusTcp ? &tcp : nullptr;
-  std::vector<uint8_t> discard;
-  master.ReceiveAscii(discard, link);
-
-  // The time sent lies within the first 10 ms of a second: wait for the next one if needed.
-  WallTime t = Now();
-  if (t.millisecond > kLatestMillisecond) {
-    ctx.clock.Sleep(static_cast<uint32_t>(1000 - t.millisecond));
-    t = Now();
-  }
-  const std::vector<uint8_t> data = ClockWriteData(t, hasDate);
-
-  std::vector<uint8_t> reply;
-  uint8_t result;
-  if (protocol == ProtocolKind::ModbusAscii) {
-    master.SendAscii(address, kModbusWriteMultipleRegisters, start, data);
-    ctx.clock.Sleep(kAsciiReplyWaitMs);
-    result = master.ReceiveAscii(reply);
-  } else {
-    master.SendRtu(address, kModbusWriteMultipleRegisters, start, data, link);
-    ctx.clock.Sleep(kRtuReplyWaitMs);
-    result = master.ReceiveRtu(reply, link);
-  }
-  // The reply echoes the start register and the quantity.
-  const uint8_t echo[] = {static_cast<uint8_t>(start >> 8), static_cast<uint8_t>(start & 0xFF),
-                          data[0], data[1]};
-  bool echoed = reply.size() >= 6;
-  for (size_t i = 0; echoed && i < 4; ++i) echoed = reply[2 + i] == echo[i];
-  if (result != LinkResult::kGood && protocol == ProtocolKind::ModbusAscii) {
-    ctx.host.MessageBox(run_texts::kLinkError, run_texts::kError);
-  } else if (result != LinkResult::kGood || !echoed) {
-    ctx.host.MessageBox(run_texts::kClockSyncFailed, run_texts::kError);
-  }
-  restart();
 }
 
 }  // namespace tessvar

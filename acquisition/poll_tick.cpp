@@ -12,6 +12,8 @@ namespace tessvar {
 
 namespace {
 constexpr uint32_t kRestartPauseMs = 3000;
+// Address and function of a MODBUS reply; two zeros ahead of an IEC image.
+constexpr size_t kReplyHeadSize = 2;
 
 // Keeps a tick from running inside itself: a message box raised by the tick lets the
 // window's timers run while it is open.
@@ -37,28 +39,21 @@ void CRunControl::Impl::PollTick() {
   TickGuard guard(inTick);
   if (!guard.Entered()) return;
 
-  const ProtocolKind protocol = Protocol();
-  uint8_t result = LinkResult::kError;
+  LinkEngine* link = Engine();
+  CollectOutcome got;  // a closed link leaves the failure result
   reply.clear();
-  switch (protocol) {
-    case ProtocolKind::ModbusAscii:
-      if (master.Serial().IsOpen()) result = master.ReceiveAscii(reply);
-      break;
-    case ProtocolKind::ModbusRtu:
-      if (master.Serial().IsOpen()) result = master.ReceiveRtu(reply);
-      break;
-    case ProtocolKind::ModbusTcp:
-      if (tcp.IsOpen()) {
-        // The reply may take up to 5 s; no tick may queue up behind it.
-        ctx.host.KillTimer(ctx.dialog, kPollTimer);
-        result = master.ReceiveRtu(reply, &tcp);
-        ArmPollTimer();
-      }
-      break;
-    default:
-      break;
+  if (link && link->IsOpen()) {
+    // A collect that may wait for seconds must not have ticks queue up behind it.
+    const bool holdTimer = link->CollectMayWait();
+    if (holdTimer) ctx.host.KillTimer(ctx.dialog, kPollTimer);
+    got = link->Collect(reply);
+    if (holdTimer) ArmPollTimer();
   }
+  if (got.showConverterTime) SetField(run_ids::kConverterTime, ConverterTimeText(raw.time));
+  if (got.showComputerTime) SetField(run_ids::kComputerTime, computerTimeText);
+  if (got.showConverterTime || got.showComputerTime) ctx.show();
   ctx.collect();
+  LinkResult result = got.result;
   if (ctx.description.fileName.empty()) result = LinkResult::kNoDescription;
   if (result != LinkResult::kGood) {
     FailAndRestart(result);
@@ -67,41 +62,48 @@ void CRunControl::Impl::PollTick() {
   state.m_linkTrouble = false;
   if (newFileNeeded && ctx.save && recordingAllowed) OpenRecordFile();
 
-  const bool decode = (lastCause == 1 || lastCause == 3 || lastCause == 5 ||
-                       (lastCause >= 20 && lastCause <= 36)) &&
-                      !reply.empty();
-  if (decode) {
+  if (got.passComplete) block.nextCursor = entries.size();
+  if (link->ReplyHasData() && !reply.empty()) {
+    // The two leading octets (address and function, or two zeros) carry no values.
     const std::span<const uint8_t> data =
-        std::span<const uint8_t>(reply).subspan(std::min<size_t>(2, reply.size()));
-    if (!CompletesPass(entries, block)) {
-      accumulation.insert(accumulation.end(), data.begin(), data.end());
-    } else {
-      accumulation.insert(accumulation.end(), data.begin(), data.end());
+        std::span<const uint8_t>(reply).subspan(std::min<size_t>(kReplyHeadSize, reply.size()));
+    accumulation.insert(accumulation.end(), data.begin(), data.end());
+    if (link->EachReplyIsDataSet() || CompletesPass(entries, block)) {
       std::vector<uint8_t> dataSet;
       dataSet.swap(accumulation);
-      AfterDataSet(dataSet);
+      AfterDataSet(dataSet, link->EachReplyIsDataSet());
     }
   }
 
   ctx.show();
   newFileNeeded = false;
-  if (ctx.description.protocolCode != 2) block = SelectNextBlock(entries, block.nextCursor);
+  if (ctx.description.protocolCode != kProtocolCodeFixedBlock) {
+    block = SelectNextBlock(entries, block.nextCursor);
+  }
 
-  ctx.clock.Yield();
-  const WallTime now = Now();
-  SetField(run_ids::kComputerTime, computerTimeText);
-  computerTimeText = ComputerTimeText(now);
+  if (link->StampsRequestTime()) {
+    ctx.clock.Yield();
+    const WallTime now = Now();
+    SetField(run_ids::kComputerTime, computerTimeText);
+    computerTimeText = ComputerTimeText(now);
+  }
 
   state.m_linkTrouble = false;
   SetStatus(run_texts::kRequesting);
-  SendRequest(protocol);
+  if (link->SendRequest(block) == AfterRequest::kSoftRestart) {
+    // The link stays initialised; the restart only asks the device anew.
+    state.m_softRestart = true;
+    OnStart();
+    if (file.IsOpen()) newFileNeeded = false;
+    return;
+  }
   ctx.show();
 }
 
-void CRunControl::Impl::AfterDataSet(std::span<const uint8_t> dataSet) {
+void CRunControl::Impl::AfterDataSet(std::span<const uint8_t> dataSet, bool iecImage) {
   DecodeOptions options;
   options.physicalUnits = ctx.settings.displayMode == DisplayMode::PhysicalUnits;
-  options.iec = false;
+  options.iec = iecImage;
   options.divisors = ctx.description.divisors;
   DecodeDataSet(entries, dataSet, options, raw);
   RawValues codes = raw;
@@ -114,7 +116,7 @@ void CRunControl::Impl::AfterDataSet(std::span<const uint8_t> dataSet) {
   if (dataSetListener) dataSetListener();
 }
 
-void CRunControl::Impl::FailAndRestart(uint8_t result) {
+void CRunControl::Impl::FailAndRestart(LinkResult result) {
   std::string_view text = LinkResultText(result);
   if (text.empty()) text = run_texts::kError;
   SetStatus(text);
@@ -125,9 +127,10 @@ void CRunControl::Impl::FailAndRestart(uint8_t result) {
   ctx.clock.Sleep(kRestartPauseMs);
   if (!state.m_running) return;  // stopped while the pause ran
   // An adapter that reported an I/O error is gone; closing it lets the restart open it anew.
-  if (master.Serial().HasIoError()) master.Serial().Close();
+  if (serial.HasIoError()) serial.Close();
   OnStart();
-  if (state.m_running && Protocol() == ProtocolKind::ModbusTcp && !tcp.IsOpen()) {
+  LinkEngine* link = Engine();
+  if (state.m_running && link && link->AwaitsConnection()) {
     ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
     OnStart();
   }

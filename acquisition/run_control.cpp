@@ -17,14 +17,24 @@ namespace {
 // a busy loop.
 constexpr uint32_t kMinTimerPeriodMs = 10;
 constexpr uint32_t kReconnectPeriodMs = 5000;
-constexpr uint32_t kSerialSettleMs = 100;
-constexpr uint16_t kModbusTcpPort = 502;
+constexpr int kLargestTcpPort = 65535;
 }  // namespace
 
 CRunControl::Impl::Impl(RunContext context)
     : ctx(std::move(context)),
-      master(ctx.makeSerialPort ? ctx.makeSerialPort() : nullptr, ctx.clock),
-      tcp(ctx.makeTcpSocket ? ctx.makeTcpSocket() : nullptr, ctx.clock) {}
+      serial(ctx.makeSerialPort ? ctx.makeSerialPort() : nullptr, ctx.clock),
+      tcp(ctx.makeTcpSocket ? ctx.makeTcpSocket() : nullptr, ctx.clock),
+      engineContext{.clock = ctx.clock,
+                    .settings = ctx.settings,
+                    .description = ctx.description,
+                    .serial = serial,
+                    .tcp = tcp,
+                    .now = [this] { return Now(); },
+                    .requestTick = [this] {
+                      ctx.host.Post([this] {
+                        if (state.m_running) PollTick();
+                      });
+                    }} {}
 
 ProtocolKind CRunControl::Impl::Protocol() const {
   const int sel = ctx.dialog.Has(run_ids::kProtocolList)
@@ -34,9 +44,21 @@ ProtocolKind CRunControl::Impl::Protocol() const {
   return static_cast<ProtocolKind>(sel);
 }
 
-bool CRunControl::Impl::SerialProtocol(ProtocolKind p) const {
-  return p == ProtocolKind::ModbusAscii || p == ProtocolKind::ModbusRtu ||
-         p == ProtocolKind::Iec101;
+LinkEngine* CRunControl::Impl::Engine() {
+  const ProtocolKind protocol = Protocol();
+  if (engineProtocol != protocol) {
+    engine = MakeLinkEngine(protocol, engineContext);
+    engineProtocol = protocol;
+  }
+  return engine.get();
+}
+
+void CRunControl::Impl::CloseLink(LinkClose how) {
+  if (LinkEngine* link = Engine()) {
+    link->Close(how);
+  } else {
+    CloseTransports(engineContext, how);
+  }
 }
 
 void CRunControl::Impl::BuildEntries() {
@@ -103,36 +125,12 @@ void CRunControl::Impl::ArmPollTimer() {
   ctx.host.SetTimer(ctx.dialog, kPollTimer, std::max(ctx.pollPeriodMs, kMinTimerPeriodMs));
 }
 
-uint16_t CRunControl::Impl::TcpPort() const {
+std::optional<uint16_t> CRunControl::Impl::ListedTcpPort() const {
   const Dialog& d = ctx.dialog;
-  if (!d.Has(run_ids::kPortList) || d.Items(run_ids::kPortList).empty()) return kModbusTcpPort;
+  if (!d.Has(run_ids::kPortList) || d.Items(run_ids::kPortList).empty()) return std::nullopt;
   const int64_t port = ParseDecimalText(d.SelectedText(run_ids::kPortList));
-  if (port <= 0 || port > 65535) return kModbusTcpPort;
+  if (port <= 0 || port > kLargestTcpPort) return std::nullopt;
   return static_cast<uint16_t>(port);
-}
-
-std::string CRunControl::Impl::OpenFailureText() const {
-  if (ctx.settings.portText == "НЕТ") return std::string(run_texts::kNoComPort);
-  if (ctx.settings.portText == "NO") return std::string(run_texts::kNoComPortEn);
-  return std::string(run_texts::kCannotOpen) + ctx.settings.portText;
-}
-
-void CRunControl::Impl::SendRequest(ProtocolKind p) {
-  const auto address = static_cast<uint8_t>(ctx.settings.deviceAddress & 0xFF);
-  const auto start = static_cast<uint16_t>(block.start);
-  switch (p) {
-    case ProtocolKind::ModbusAscii:
-      if (master.Serial().IsOpen()) master.SendReadInputRegisters(true, address, start, block.count);
-      break;
-    case ProtocolKind::ModbusRtu:
-      if (master.Serial().IsOpen()) master.SendReadInputRegisters(false, address, start, block.count);
-      break;
-    case ProtocolKind::ModbusTcp:
-      if (tcp.IsOpen()) master.SendReadInputRegisters(false, address, start, block.count, &tcp);
-      break;
-    default:
-      break;
-  }
 }
 
 void CRunControl::Impl::OnStart() {
@@ -150,46 +148,54 @@ void CRunControl::Impl::OnStart() {
     ctx.host.MessageBox(run_texts::kLoadDescription, run_texts::kError);
     return;
   }
-  lastAsduType = 0;
-  lastCause = 5;
   if (ctx.save && userStart) ChooseRecordFile();
   if (userStart) recordingAllowed = ctx.save;
 
-  const ProtocolKind protocol = Protocol();
-  if (tcp.IsOpen()) tcp.Close(false);
+  LinkEngine* link = Engine();
+  CloseLink(LinkClose::kRestart);
   accumulation.clear();
   BuildEntries();
   if (!state.m_presenceBuilt) {
     RebuildMarks();
     state.m_presenceBuilt = true;
   }
-  if (protocol == ProtocolKind::Iec101 || protocol == ProtocolKind::Iec104) {
-    // The IEC 60870-5 engines are not part of this build; refuse clearly instead of
-    // starting a run that polls nothing.
+  if (link == nullptr) {
+    // No engine for this protocol in this build: refuse clearly instead of starting a run
+    // that polls nothing.
     SetStatus(run_texts::kIecNotAvailable);
     ctx.host.MessageBox(run_texts::kIecNotAvailable, run_texts::kError);
     if (!userStart) OnStop();
     return;
   }
   block = SelectNextBlock(entries, 0);
-  state.newData = false;
 
   if (ctx.description.fileName.empty()) {
     ctx.host.MessageBox(run_texts::kNeedDescription, run_texts::kOops);
     return;
   }
+  if (!OpenAndConnect(*link, userStart)) return;
 
-  if (SerialProtocol(protocol)) {
-    CSerialLine& line = master.Serial();
-    if (!line.IsOpen() && !line.Open(ctx.settings.portText)) {
-      ctx.host.MessageBox(OpenFailureText(), run_texts::kError);
-      if (!userStart) OnStop();
-      return;
-    }
-    ctx.clock.Sleep(kSerialSettleMs);
-    SerialParameters p = ctx.settings.serial;
-    p.dataBits.assign(1, protocol == ProtocolKind::ModbusAscii ? '7' : '8');
-    line.Configure(BuildSerialSettingsText(p));
+  // The first reply of the run is shown with the time of this request, as every later one is.
+  computerTimeText = ComputerTimeText(Now());
+  const FirstRequestOutcome first = link->SendFirstRequest(block);
+  if (first.stop) OnStop();
+  if (!first.message.empty()) ctx.host.MessageBox(first.message, run_texts::kError);
+
+  if (state.m_running) {
+    if (link->WantsPollTimer()) ArmPollTimer();
+    LockRunControls();
+  }
+  ctx.show();
+}
+
+// Opens the port, locks the window for the run and connects; false when the start ends here.
+bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
+  Dialog& d = ctx.dialog;
+  const OpenOutcome opened = link.OpenPort();
+  if (!opened.ok) {
+    ctx.host.MessageBox(opened.failureText, run_texts::kError);
+    if (!userStart) OnStop();
+    return false;
   }
 
   LockControls();
@@ -197,13 +203,10 @@ void CRunControl::Impl::OnStart() {
     if (!StartRecordPeriod(userStart)) {
       ctx.host.MessageBox(run_texts::kBadTimeFormat, run_texts::kError);
       OnStop();
-      return;
+      return false;
     }
   }
-  if (!state.m_softRestart && master.Serial().IsOpen()) {
-    std::vector<uint8_t> discard;
-    master.ReceiveAscii(discard);
-  }
+  if (!state.m_softRestart) link.DrainStale();
   state.m_softRestart = false;
   block = SelectNextBlock(entries, 0);
   newFileNeeded = true;
@@ -212,42 +215,37 @@ void CRunControl::Impl::OnStart() {
   state.m_linkTrouble = false;
   d.Enable(run_ids::kProtocolList, false);
 
-  if (protocol == ProtocolKind::ModbusTcp) {
-    if (!tcp.IsOpen()) {
-      if (!tcp.Create()) {
-        ctx.host.MessageBox(run_texts::kNotResponding, run_texts::kError);
-        OnStop();
-        return;
-      }
+  const uint32_t ip = d.Has(run_ids::kIpAddress) ? d.Ipv4(run_ids::kIpAddress) : ctx.settings.ipAddress;
+  switch (link.Connect(LinkTarget{.ipv4 = ip, .listedPort = ListedTcpPort()})) {
+    case ConnectOutcome::kConnected:
+      break;
+    case ConnectOutcome::kCannotCreate:
+      ctx.host.MessageBox(run_texts::kNotResponding, run_texts::kError);
+      OnStop();
+      return false;
+    case ConnectOutcome::kRetryLater:
       state.m_running = true;
-      const uint32_t ip = d.Has(run_ids::kIpAddress) ? d.Ipv4(run_ids::kIpAddress) : ctx.settings.ipAddress;
-      if (tcp.ConnectWithTimeout(TcpPeer{ip, TcpPort()}, CTcpLink::kConnectLimitMs) != 0) {
-        SetStatus(run_texts::kReconnecting);
-        state.m_linkTrouble = true;
-        ++state.m_failureCount;
-        ShowFailureCount();
-        ctx.host.SetTimer(d, kReconnectTimer, kReconnectPeriodMs);
-        state.socketOpen = false;
-        return;
-      }
-    }
-    state.socketOpen = tcp.IsOpen();
+      SetStatus(run_texts::kReconnecting);
+      state.m_linkTrouble = true;
+      ++state.m_failureCount;
+      ShowFailureCount();
+      ctx.host.SetTimer(d, kReconnectTimer, kReconnectPeriodMs);
+      return false;
   }
-  // The first reply of the run is shown with the time of this request, as every later one is.
-  computerTimeText = ComputerTimeText(Now());
-  SendRequest(protocol);
+  state.m_running = true;
+  return true;
+}
 
-  if (state.m_running) {
-    ArmPollTimer();
-    d.Enable(run_ids::kDeviceAddress, false);
-    d.SetReadOnly(run_ids::kDeviceAddress, true);
-    d.Enable(run_ids::kIpAddress, false);
-    d.Enable(run_ids::kGroupList, false);
-    d.Enable(run_ids::kModeGroupPoll, false);
-    d.Enable(run_ids::kModeRead102, false);
-    d.Enable(run_ids::kModeLinkLevel, false);
-  }
-  ctx.show();
+// What stays fixed while the run polls: the device and the way it is read.
+void CRunControl::Impl::LockRunControls() {
+  Dialog& d = ctx.dialog;
+  d.Enable(run_ids::kDeviceAddress, false);
+  d.SetReadOnly(run_ids::kDeviceAddress, true);
+  d.Enable(run_ids::kIpAddress, false);
+  d.Enable(run_ids::kGroupList, false);
+  d.Enable(run_ids::kModeGroupPoll, false);
+  d.Enable(run_ids::kModeRead102, false);
+  d.Enable(run_ids::kModeLinkLevel, false);
 }
 
 void CRunControl::Impl::OnStop() {
@@ -257,9 +255,7 @@ void CRunControl::Impl::OnStop() {
   state.m_presenceBuilt = false;
   state.m_linkTrouble = false;
   SetStatus(run_texts::kWaiting);
-  master.Serial().Close();
-  if (tcp.IsOpen()) tcp.Close(true);
-  state.socketOpen = false;
+  CloseLink(LinkClose::kStop);
   d.Enable(run_ids::kProtocolList, true);
   state.m_running = false;
   d.Enable(run_ids::kStart, true);
@@ -276,7 +272,8 @@ void CRunControl::Impl::OnStop() {
 void CRunControl::Impl::OnReconnectTimer() {
   ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
   OnStart();
-  if (state.m_running && Protocol() == ProtocolKind::ModbusTcp && !tcp.IsOpen()) {
+  LinkEngine* link = Engine();
+  if (state.m_running && link && link->AwaitsConnection()) {
     ctx.host.KillTimer(ctx.dialog, kReconnectTimer);
     OnStart();
   }
@@ -308,9 +305,9 @@ void CRunControl::OnStart() { impl_->OnStart(); }
 void CRunControl::OnStop() { impl_->OnStop(); }
 void CRunControl::OnTimer(int timerId) { impl_->OnTimer(timerId); }
 void CRunControl::OnDestroy() {
-  impl_->state.m_workerDone = true;
-  impl_->tcp.Close(false);
-  impl_->master.Serial().Close();
+  impl_->CloseLink(LinkClose::kRestart);
+  impl_->serial.Close();
+  impl_->engine.reset();
   impl_->file.Close();
 }
 void CRunControl::OnResetFailures() {

@@ -34,11 +34,7 @@ struct RunState {
   bool m_linkTrouble = false;  // the status line is drawn red while set
   int m_failureCount = 0;
   bool m_presenceBuilt = false;
-  bool m_softRestart = false;
-  bool socketOpen = false;     // a TCP connection of this run exists
-  bool m_workerStop = false;
-  bool m_workerDone = true;
-  bool newData = false;
+  bool m_softRestart = false;  // the next start keeps the link initialised
 };
 
 // What the main window lends to the run control. Every reference outlives the CRunControl.

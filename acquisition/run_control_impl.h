@@ -15,7 +15,8 @@
 #include "acquisition/recording.h"
 #include "acquisition/rtc_check.h"
 #include "acquisition/run_control.h"
-#include "link/modbus_master.h"
+#include "acquisition/link_engine.h"
+#include "link/serial_line.h"
 #include "link/tcp_link.h"
 #include "model/catalogue.h"
 #include "model/connection_settings.h"
@@ -23,14 +24,24 @@
 
 namespace tessvar {
 
+// Protocol codes a description names for itself.
+inline constexpr uint8_t kProtocolCodeIec101 = 1;
+// A description of this code is read as one fixed block: the poll never moves on.
+inline constexpr uint8_t kProtocolCodeFixedBlock = 2;
+
 struct CRunControl::Impl {
   explicit Impl(RunContext context);
 
   RunContext ctx;
   RunState state;
 
-  CModbusMaster master;
+  // The window's transports, lent to the engine of the run.
+  CSerialLine serial;
   CTcpLink tcp;
+  EngineContext engineContext;
+  // The engine of the protocol last chosen; made again when the protocol changes.
+  std::unique_ptr<LinkEngine> engine;
+  std::optional<ProtocolKind> engineProtocol;
 
   std::vector<PollEntry> entries;
   RequestBlock block;  // the request sent last
@@ -40,8 +51,6 @@ struct CRunControl::Impl {
   CounterTexts counterCodes{"0", "0", "0", "0"};  // the DC counters' codes, any display mode
   KiloFlags kilo1, kilo2;
   std::array<PresentedText, kPresentedCount> shown;
-  uint8_t lastAsduType = 0;
-  uint8_t lastCause = 5;
   std::string computerTimeText;
   bool inTick = false;
   uint64_t dataSets = 0;
@@ -61,15 +70,17 @@ struct CRunControl::Impl {
   void OnTimer(int id);
   void OnReconnectTimer();
   ProtocolKind Protocol() const;
-  bool SerialProtocol(ProtocolKind p) const;
+  // The engine of the protocol the window shows now; nullptr when this build has none.
+  LinkEngine* Engine();
+  void CloseLink(LinkClose how);
+  bool OpenAndConnect(LinkEngine& link, bool userStart);
+  void LockRunControls();
   void BuildEntries();
   void RebuildMarks();
   void LockControls();
   void UnlockControls();
   void ArmPollTimer();
-  void SendRequest(ProtocolKind p);
-  uint16_t TcpPort() const;
-  std::string OpenFailureText() const;
+  std::optional<uint16_t> ListedTcpPort() const;
 
   // --- clock_sync.cpp
   void OnClockSync();
@@ -78,8 +89,8 @@ struct CRunControl::Impl {
 
   // --- poll_tick.cpp
   void PollTick();
-  void FailAndRestart(uint8_t result);
-  void AfterDataSet(std::span<const uint8_t> dataSet);
+  void FailAndRestart(LinkResult result);
+  void AfterDataSet(std::span<const uint8_t> dataSet, bool iecImage);
   WallTime Now() const;
 
   // --- run_presentation.cpp

@@ -33,11 +33,11 @@ void CRunControl::Impl::RefreshValues() {
     if (ctx.dialog.Has(v.labelId)) ctx.dialog.SetText(v.labelId, shown[k].caption);
     SetField(v.fieldId, shown[k].value);
   }
-  const ProtocolKind p = Protocol();
-  if (p != ProtocolKind::Iec101 && p != ProtocolKind::Iec104) {
+  const LinkEngine* link = Engine();
+  if (link && link->ConverterTimeFromRegisters()) {
     SetField(run_ids::kConverterTime, ConverterTimeText(raw.time));
   }
-  SetField(run_ids::kAsduField, lastAsduType != 0 ? std::to_string(lastAsduType) : " ");
+  SetField(run_ids::kAsduField, link ? link->AsduFieldText() : std::string(" "));
 }
 
 void CRunControl::Impl::OnDisplayMode() {

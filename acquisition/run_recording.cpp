@@ -93,8 +93,10 @@ void CRunControl::Impl::WriteRecordLine() {
   for (const auto& e : entries) {
     if (IsTmsColumn(e.name)) converterClock = true;
   }
-  if (converterClock && ctx.description.protocolCode == 1 &&
-      (lastAsduType == 9 || lastAsduType == 21)) {
+  // Values that came without a time tag are stamped with the computer's time.
+  const LinkEngine* link = Engine();
+  if (converterClock && ctx.description.protocolCode == kProtocolCodeIec101 && link &&
+      link->ValuesCameUntimed()) {
     converterClock = false;
   }
   timeCell = converterClock

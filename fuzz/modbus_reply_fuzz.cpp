@@ -13,17 +13,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       static_cast<uint8_t>((data[0] & 1) ? tessvar::kModbusReadInputRegisters : 0),
       static_cast<uint16_t>(data[0] >> 1)};
   const std::span<const uint8_t> frame(data + 1, size - 1);
-  using Parser = uint8_t (*)(std::span<const uint8_t>, std::vector<uint8_t>&,
+  using Parser = tessvar::LinkResult (*)(std::span<const uint8_t>, std::vector<uint8_t>&,
                             const tessvar::ModbusExpectation&);
   for (Parser parse : {Parser{tessvar::ParseRtuReply}, Parser{tessvar::ParseAsciiReply},
                        Parser{tessvar::ParseTcpReply}}) {
     std::vector<uint8_t> reply;
-    const uint8_t r = parse(frame, reply, expect);
+    const tessvar::LinkResult r = parse(frame, reply, expect);
     // A reply array never holds more than the frame could carry, and a good reply names
     // address and function and, for a known quantity, exactly that many registers.
     if (reply.size() > frame.size() + 4) __builtin_trap();
-    if (r == 0 && reply.size() < 2) __builtin_trap();
-    if (r == 0 && expect.function == 4 && reply[1] == 4 && reply.size() != 2u + 2u * expect.registers) {
+    if (r == tessvar::LinkResult::kGood && reply.size() < 2) __builtin_trap();
+    if (r == tessvar::LinkResult::kGood && expect.function == 4 && reply[1] == 4 && reply.size() != 2u + 2u * expect.registers) {
       __builtin_trap();
     }
   }

@@ -70,10 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   master.SendReadInputRegisters(false, 1, 0, 2, &link);
   std::vector<uint8_t> reply;
   for (int i = 0; i < 4; ++i) {
-    const uint8_t r = master.ReceiveRtu(reply, &link);
+    const tessvar::LinkResult r = master.ReceiveRtu(reply, &link);
     // Two registers asked: a good function 4 reply delivers exactly two. (Address and
     // function are handed on unchecked; the caller judges them.)
-    if (r == 0 && (reply.size() < 2 || (reply[1] == 4 && reply.size() != 6))) __builtin_trap();
+    if (r == tessvar::LinkResult::kGood && (reply.size() < 2 || (reply[1] == 4 && reply.size() != 6))) __builtin_trap();
   }
   return 0;
 }

@@ -1,9 +1,11 @@
 #include "link/link_result.h"
 
+#include <ostream>
+
 namespace tessvar {
 
-std::string_view LinkResultText(uint8_t code) {
-  switch (code) {
+std::string_view LinkResultText(LinkResult result) {
+  switch (result) {
     case LinkResult::kGood: return {};
     case LinkResult::kBadStart: return "Ошибка при приеме стартового байта";
     case LinkResult::kBadStop: return "Ошибка при приеме стопового байта";
@@ -27,11 +29,16 @@ std::string_view LinkResultText(uint8_t code) {
   }
 }
 
-uint8_t ModbusExceptionResult(uint8_t exceptionCode) {
-  if (exceptionCode >= 1 && exceptionCode <= 255 - LinkResult::kExceptionBase) {
-    return static_cast<uint8_t>(LinkResult::kExceptionBase + exceptionCode);
+LinkResult ModbusExceptionResult(uint8_t exceptionCode) {
+  constexpr uint8_t base = ToByte(LinkResult::kExceptionBase);
+  if (exceptionCode >= 1 && exceptionCode <= 255 - base) {
+    return static_cast<LinkResult>(base + exceptionCode);
   }
   return LinkResult::kError;
+}
+
+std::ostream& operator<<(std::ostream& out, LinkResult result) {
+  return out << static_cast<unsigned>(ToByte(result));
 }
 
 }  // namespace tessvar

@@ -1,36 +1,43 @@
 #pragma once
 // The one-byte outcome of every reply-collecting operation of the protocol engines.
 #include <cstdint>
+#include <iosfwd>
 #include <string_view>
 
 namespace tessvar {
 
-using LinkResultCode = uint8_t;
+enum class LinkResult : uint8_t {
+  kGood = 0,
+  kBadStart = 1,     // also the negative acknowledgement of an FT1.2 fixed frame
+  kBadStop = 2,
+  kBadChecksum = 3,
+  kNoReply = 4,      // nothing, or too short a reply
+  kNegativeAck = 5,  // FT1.2: no data available
+  kNotConfirmed = 6,    // FT1.2: interrogation not confirmed, or data-flow control set
+  kBadShortReply = 7,   // FT1.2: 2..4 octets, or a single octet other than E5h
+  kNoDescription = 10,
+  kUnknownType = 44,
+  kUnknownCause = 45,
+  kUnknownObjectAddress = 47,
+  kExceptionBase = 100,  // + MODBUS exception code
+  kIllegalFunction = 101,
+  kIllegalDataAddress = 102,
+  kIllegalDataValue = 103,
+  kDeviceFailure = 104,
+  kSingleCharAck = 229,  // FT1.2 single-character acknowledgement E5h
+  kError = 255,          // any failure without a code of its own (FT1.2: unexpected function)
+};
 
-namespace LinkResult {
-inline constexpr uint8_t kGood = 0;
-inline constexpr uint8_t kBadStart = 1;
-inline constexpr uint8_t kBadStop = 2;
-inline constexpr uint8_t kBadChecksum = 3;
-inline constexpr uint8_t kNoReply = 4;  // nothing, or too short a reply
-inline constexpr uint8_t kNegativeAck = 5;
-inline constexpr uint8_t kNoDescription = 10;
-inline constexpr uint8_t kUnknownType = 44;
-inline constexpr uint8_t kUnknownCause = 45;
-inline constexpr uint8_t kUnknownObjectAddress = 47;
-inline constexpr uint8_t kExceptionBase = 100;  // + MODBUS exception code
-inline constexpr uint8_t kIllegalFunction = 101;
-inline constexpr uint8_t kIllegalDataAddress = 102;
-inline constexpr uint8_t kIllegalDataValue = 103;
-inline constexpr uint8_t kDeviceFailure = 104;
-inline constexpr uint8_t kError = 255;  // any failure without a code of its own
-}  // namespace LinkResult
+inline constexpr uint8_t ToByte(LinkResult r) { return static_cast<uint8_t>(r); }
 
-// The status text for a code (UTF-8); empty for 0 (good reply).
-std::string_view LinkResultText(uint8_t code);
+// The status text for a result (UTF-8); empty for kGood.
+std::string_view LinkResultText(LinkResult result);
 
-// The code of a MODBUS exception reply: 100 + the exception code where that fits the byte
-// (exception codes 1..155), 255 otherwise, so an exception can never read as a good reply.
-uint8_t ModbusExceptionResult(uint8_t exceptionCode);
+// The result of a MODBUS exception reply: 100 + the exception code where that fits the byte
+// (exception codes 1..155), kError otherwise, so an exception can never read as a good reply.
+LinkResult ModbusExceptionResult(uint8_t exceptionCode);
+
+// The number, for test and trace output.
+std::ostream& operator<<(std::ostream& out, LinkResult result);
 
 }  // namespace tessvar

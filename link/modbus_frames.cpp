@@ -22,8 +22,8 @@ std::vector<uint8_t> RequestBody(uint8_t address, uint8_t function, uint16_t sta
 }
 
 // Decodes address, function and data of a checked frame (checksum already removed).
-uint8_t DecodeBody(std::span<const uint8_t> body, std::vector<uint8_t>& reply,
-                   const ModbusExpectation& expect) {
+LinkResult DecodeBody(std::span<const uint8_t> body, std::vector<uint8_t>& reply,
+                      const ModbusExpectation& expect) {
   if (body.size() < 2) return LinkResult::kNoReply;
   reply.push_back(body[0]);
   reply.push_back(body[1]);
@@ -113,7 +113,7 @@ std::vector<uint8_t> BuildTcpRequest(uint16_t transaction, uint8_t address, uint
   return adu;
 }
 
-uint8_t ParseRtuReply(std::span<const uint8_t> frame, std::vector<uint8_t>& reply,
+LinkResult ParseRtuReply(std::span<const uint8_t> frame, std::vector<uint8_t>& reply,
                       const ModbusExpectation& expect) {
   reply.clear();
   if (frame.size() <= 4) return LinkResult::kNoReply;
@@ -124,7 +124,7 @@ uint8_t ParseRtuReply(std::span<const uint8_t> frame, std::vector<uint8_t>& repl
   return DecodeBody(body, reply, expect);
 }
 
-uint8_t ParseAsciiReply(std::span<const uint8_t> text, std::vector<uint8_t>& reply,
+LinkResult ParseAsciiReply(std::span<const uint8_t> text, std::vector<uint8_t>& reply,
                         const ModbusExpectation& expect) {
   reply.clear();
   const size_t n = text.size();
@@ -156,7 +156,15 @@ std::optional<size_t> MbapFrameLength(std::span<const uint8_t> head) {
   return kMbapHeaderSize + length;
 }
 
-uint8_t ParseTcpReply(std::span<const uint8_t> adu, std::vector<uint8_t>& reply,
+FrameScan ScanMbapFrame(std::span<const uint8_t> head) {
+  const std::optional<size_t> total = MbapFrameLength(head);
+  if (!total) return {FrameStatus::kNeedMore, 0};
+  if (*total == 0) return {FrameStatus::kInvalid, 0};
+  if (head.size() < *total) return {FrameStatus::kNeedMore, 0};
+  return {FrameStatus::kComplete, *total};
+}
+
+LinkResult ParseTcpReply(std::span<const uint8_t> adu, std::vector<uint8_t>& reply,
                       const ModbusExpectation& expect) {
   reply.clear();
   // Header, unit, function and one more byte at the least.

@@ -9,6 +9,9 @@
 #include <span>
 #include <vector>
 
+#include "link/link_result.h"
+#include "link/tcp_link.h"
+
 namespace tessvar {
 
 inline constexpr uint8_t kModbusReadInputRegisters = 4;
@@ -47,17 +50,20 @@ std::vector<uint8_t> BuildTcpRequest(uint16_t transaction, uint8_t address, uint
 // gives 100 + its code (255 for codes beyond the table) and `reply` = address, function,
 // 0, 0. A byte count beyond the bytes present, or (for function 4 with a known quantity)
 // other than 2 x the quantity, gives 4.
-uint8_t ParseRtuReply(std::span<const uint8_t> frame, std::vector<uint8_t>& reply,
-                      const ModbusExpectation& expect = {});
-uint8_t ParseAsciiReply(std::span<const uint8_t> text, std::vector<uint8_t>& reply,
-                        const ModbusExpectation& expect = {});
+LinkResult ParseRtuReply(std::span<const uint8_t> frame, std::vector<uint8_t>& reply,
+                         const ModbusExpectation& expect = {});
+LinkResult ParseAsciiReply(std::span<const uint8_t> text, std::vector<uint8_t>& reply,
+                           const ModbusExpectation& expect = {});
 // `adu` is one MBAP frame as received; the header's length decides where the frame ends.
-uint8_t ParseTcpReply(std::span<const uint8_t> adu, std::vector<uint8_t>& reply,
-                      const ModbusExpectation& expect = {});
+LinkResult ParseTcpReply(std::span<const uint8_t> adu, std::vector<uint8_t>& reply,
+                         const ModbusExpectation& expect = {});
 
 // The full length of the MBAP frame whose first bytes are `head`: empty while fewer than
 // 6 bytes are there, 0 when the length field is impossible (below 2 or above 254).
 std::optional<size_t> MbapFrameLength(std::span<const uint8_t> head);
+
+// MbapFrameLength as a stream scan: need more, one complete frame, or an impossible header.
+FrameScan ScanMbapFrame(std::span<const uint8_t> head);
 
 // Upper-case hexadecimal digit value, or -1 for any other character (lower case included).
 int HexDigitValue(uint8_t c);

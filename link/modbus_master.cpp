@@ -13,9 +13,13 @@ bool UsesTcp(const CTcpLink* link) { return link != nullptr && link->IsOpen(); }
 }  // namespace
 
 CModbusMaster::CModbusMaster(std::unique_ptr<SerialPort> port, Clock& clock)
-    : serial_(std::move(port), clock) {}
+    : owned_(std::make_unique<CSerialLine>(std::move(port), clock)), serial_(*owned_) {}
 
-CModbusMaster::~CModbusMaster() { serial_.Close(); }
+CModbusMaster::CModbusMaster(CSerialLine& line) : serial_(line) {}
+
+CModbusMaster::~CModbusMaster() {
+  if (owned_) owned_->Close();
+}
 
 void CModbusMaster::SendAscii(uint8_t address, uint8_t function, uint16_t start,
                               std::span<const uint8_t> data) {
@@ -34,7 +38,7 @@ void CModbusMaster::SendRtu(uint8_t address, uint8_t function, uint16_t start,
   serial_.Write(BuildRtuRequest(address, function, start, data));
 }
 
-uint8_t CModbusMaster::ReceiveAscii(std::vector<uint8_t>& reply, CTcpLink* link) {
+LinkResult CModbusMaster::ReceiveAscii(std::vector<uint8_t>& reply, CTcpLink* link) {
   reply.clear();
   if (UsesTcp(link)) {
     // Only ever a discard of pending input on a network run.
@@ -46,17 +50,15 @@ uint8_t CModbusMaster::ReceiveAscii(std::vector<uint8_t>& reply, CTcpLink* link)
   return ParseAsciiReply(std::span<const uint8_t>(buffer).first(n), reply, expect_);
 }
 
-uint8_t CModbusMaster::ReceiveRtu(std::vector<uint8_t>& reply, CTcpLink* link) {
+LinkResult CModbusMaster::ReceiveRtu(std::vector<uint8_t>& reply, CTcpLink* link) {
   reply.clear();
   std::vector<uint8_t> buffer(CSerialLine::kReplyBufferSize);
   if (UsesTcp(link)) {
     size_t gathered = 0;
-    const size_t n = link->ReceiveFrame(
-        buffer, [](std::span<const uint8_t> head) { return MbapFrameLength(head); },
-        CTcpLink::kReplyLimitMs, &gathered);
+    const size_t n = link->ReceiveFrame(buffer, ScanMbapFrame, CTcpLink::kReplyLimitMs, &gathered);
     // An incomplete frame is judged on what did arrive: too short, or an impossible header.
     const size_t used = n != 0 ? n : gathered;
-    const uint8_t result = ParseTcpReply(std::span<const uint8_t>(buffer).first(used), reply, expect_);
+    const LinkResult result = ParseTcpReply(std::span<const uint8_t>(buffer).first(used), reply, expect_);
     if (n == 0 && result == LinkResult::kGood) return LinkResult::kNoReply;
     return result;
   }

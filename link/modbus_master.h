@@ -1,6 +1,6 @@
 #pragma once
-// CModbusMaster: builds MODBUS requests, sends them over the serial line it owns or over
-// a given TCP connection, and collects and checks the replies. No timers, no retries:
+// CModbusMaster: builds MODBUS requests, sends them over its serial line (owned, or lent by
+// the window for the life of a run) or over a given TCP connection, and collects and checks the replies. No timers, no retries:
 // the caller sends, waits (a poll period or a fixed pause) and then receives.
 #include <cstdint>
 #include <memory>
@@ -19,8 +19,13 @@ class CModbusMaster {
  public:
   static constexpr size_t kAsciiScratchSize = 256;
 
+  // Owns a serial line over `port`.
   CModbusMaster(std::unique_ptr<SerialPort> port, Clock& clock);
+  // Uses a serial line that outlives the master and stays open after it.
+  explicit CModbusMaster(CSerialLine& line);
   ~CModbusMaster();
+  CModbusMaster(const CModbusMaster&) = delete;
+  CModbusMaster& operator=(const CModbusMaster&) = delete;
 
   // ASCII framing on the serial line.
   void SendAscii(uint8_t address, uint8_t function, uint16_t start,
@@ -31,8 +36,8 @@ class CModbusMaster {
   // Collects and checks the reply to the last request; `reply` gets address, function and
   // data (see modbus_frames.h). Given an open link, ReceiveAscii makes one plain receive
   // (used only to discard pending input) and its result means nothing.
-  uint8_t ReceiveAscii(std::vector<uint8_t>& reply, CTcpLink* link = nullptr);
-  uint8_t ReceiveRtu(std::vector<uint8_t>& reply, CTcpLink* link = nullptr);
+  LinkResult ReceiveAscii(std::vector<uint8_t>& reply, CTcpLink* link = nullptr);
+  LinkResult ReceiveRtu(std::vector<uint8_t>& reply, CTcpLink* link = nullptr);
 
   // Conveniences over the two above.
   void SendReadInputRegisters(bool ascii, uint8_t address, uint16_t start, uint16_t quantity,
@@ -52,7 +57,8 @@ class CModbusMaster {
   void SetFrameTap(FrameTap* tap) { serial_.SetFrameTap(tap); }
 
  private:
-  CSerialLine serial_;
+  std::unique_ptr<CSerialLine> owned_;
+  CSerialLine& serial_;
   uint16_t transaction_ = 0;
   ModbusExpectation expect_;
 };

@@ -22,6 +22,7 @@ CTcpLink::~CTcpLink() { Close(false); }
 bool CTcpLink::Create() {
   if (open_) Close(false);
   peerClosed_ = false;
+  pending_.clear();
   if (!socket_ || !socket_->Create()) return false;
   open_ = true;
   return true;
@@ -47,6 +48,7 @@ void CTcpLink::Send(std::span<const uint8_t> bytes) {
 }
 
 size_t CTcpLink::ReceiveReply(std::span<uint8_t> buffer) {
+  pending_.clear();
   if (!open_ || buffer.empty()) return 0;
   if (socket_->WaitReadable(kReplyLimitMs) != 1) return 0;
   const long got = socket_->Recv(buffer.first(std::min(buffer.size(), kReceiveBufferSize)));
@@ -57,19 +59,22 @@ size_t CTcpLink::ReceiveReply(std::span<uint8_t> buffer) {
   return n;
 }
 
-size_t CTcpLink::ReceiveFrame(
-    std::span<uint8_t> buffer,
-    const std::function<std::optional<size_t>(std::span<const uint8_t>)>& frameLength,
-    uint32_t limitMs, size_t* gathered) {
+size_t CTcpLink::ReceiveFrame(std::span<uint8_t> buffer, const FrameScanner& scan,
+                              uint32_t limitMs, size_t* gathered) {
   if (gathered) *gathered = 0;
   if (!open_ || buffer.empty()) return 0;
   buffer = buffer.first(std::min(buffer.size(), kReceiveBufferSize));
+  // The kept bytes go first; more than the buffer holds cannot be one frame anyway.
+  size_t n = std::min(pending_.size(), buffer.size());
+  std::copy_n(pending_.begin(), n, buffer.begin());
+  pending_.clear();
+
   const uint64_t start = clock_.MonotonicMs();
-  size_t n = 0;
-  std::optional<size_t> wanted;
+  FrameScan found = n > 0 ? scan(buffer.first(n)) : FrameScan{};
   // Every round either adds at least one byte or ends, and the buffer is finite; the
   // round cap is a second guard against a socket that reports readable without data.
-  for (int round = 0; round < 10000 && n < buffer.size(); ++round) {
+  for (int round = 0; round < 10000 && found.status == FrameStatus::kNeedMore && n < buffer.size();
+       ++round) {
     const uint32_t left = Remaining(clock_, start, limitMs);
     if (left == 0 && round > 0) break;
     if (socket_->WaitReadable(left) != 1) break;
@@ -80,13 +85,14 @@ size_t CTcpLink::ReceiveFrame(
     }
     if (got < 0) break;
     n += static_cast<size_t>(got);
-    wanted = frameLength(buffer.first(n));
-    if (wanted && (*wanted == 0 || *wanted > buffer.size())) break;  // impossible header
-    if (wanted && n >= *wanted) {
-      if (tap_) tap_->OnFrame(FrameDirection::Received, clock_.MonotonicMs(), buffer.first(*wanted));
-      if (gathered) *gathered = *wanted;
-      return *wanted;
-    }
+    found = scan(buffer.first(n));
+  }
+  if (found.status == FrameStatus::kComplete && found.consumed > 0 && found.consumed <= n) {
+    if (tap_) tap_->OnFrame(FrameDirection::Received, clock_.MonotonicMs(), buffer.first(found.consumed));
+    pending_.assign(buffer.begin() + static_cast<std::ptrdiff_t>(found.consumed),
+                    buffer.begin() + static_cast<std::ptrdiff_t>(n));
+    if (gathered) *gathered = found.consumed;
+    return found.consumed;
   }
   if (tap_ && n > 0) tap_->OnFrame(FrameDirection::Received, clock_.MonotonicMs(), buffer.first(n));
   if (gathered) *gathered = n;
@@ -109,6 +115,7 @@ void CTcpLink::Close(bool drain) {
   }
   socket_->Close();
   open_ = false;
+  pending_.clear();
 }
 
 }  // namespace tessvar

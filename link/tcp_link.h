@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "link/frame_tap.h"
 #include "platform/clock.h"
@@ -20,6 +21,18 @@ struct TcpPeer {
   uint16_t port = 0;
 };
 
+// What a client parser makes of the bytes at the front of a stream.
+enum class FrameStatus : uint8_t {
+  kNeedMore,  // a frame has begun; more bytes are needed to tell or to finish it
+  kComplete,  // the first `consumed` bytes are one whole frame
+  kInvalid,   // no frame can begin here (an impossible header)
+};
+struct FrameScan {
+  FrameStatus status = FrameStatus::kNeedMore;
+  size_t consumed = 0;  // the frame's length when complete
+};
+using FrameScanner = std::function<FrameScan(std::span<const uint8_t>)>;
+
 class CTcpLink {
  public:
   static constexpr uint32_t kConnectLimitMs = 10000;
@@ -32,10 +45,6 @@ class CTcpLink {
   CTcpLink(const CTcpLink&) = delete;
   CTcpLink& operator=(const CTcpLink&) = delete;
 
-  // Kept for the shape of the run start; the sockets library needs no start-up here.
-  int Startup() { return 0; }
-  void Cleanup() {}
-
   // Creates a fresh socket (closing any previous connection without drain).
   bool Create();
   // 0 on success, -1 on failure; on failure the socket is closed and IsOpen() is false.
@@ -44,18 +53,20 @@ class CTcpLink {
   bool IsOpen() const { return open_; }
   // Sends the whole frame (a partial send is retried until all is out or an error comes).
   void Send(std::span<const uint8_t> bytes);
-  // One wait (5 s) and one receive: the count, or 0 when nothing came, the peer closed or
-  // the receive failed.
+  // Drops the bytes kept from earlier receives, then one wait (5 s) and one receive: the
+  // count, or 0 when nothing came, the peer closed or the receive failed.
   size_t ReceiveReply(std::span<uint8_t> buffer);
-  // Receives one length-framed reply: frameLength is asked after each receive with the
-  // bytes gathered so far and answers the full frame length once the header tells it
-  // (empty while more header is needed; 0 when the header is impossible). Waits at most
-  // limitMs in all. The count of the frame's bytes when it is complete; otherwise 0 and
-  // `gathered` (when given) receives how many bytes did arrive. Bytes beyond the frame in
-  // the same segment are dropped.
-  size_t ReceiveFrame(std::span<uint8_t> buffer,
-                      const std::function<std::optional<size_t>(std::span<const uint8_t>)>& frameLength,
+  // Receives one frame of a byte stream. The bytes kept from the last call come first;
+  // `scan` is asked after each receive with everything gathered so far. Waits at most
+  // limitMs in all (not at all when the kept bytes already hold a frame). The count of the
+  // frame's bytes when it is complete; bytes that follow it are kept for the next call, so
+  // frames sent back to back or split across segments each arrive whole. Otherwise 0,
+  // `gathered` (when given) receives how many bytes did arrive, and they are dropped: the
+  // stream is out of step until a new connection.
+  size_t ReceiveFrame(std::span<uint8_t> buffer, const FrameScanner& scan,
                       uint32_t limitMs = kReplyLimitMs, size_t* gathered = nullptr);
+  // Bytes received after the last frame, kept for the next ReceiveFrame.
+  size_t Pending() const { return pending_.size(); }
   // Ends the connection. With drain: shutdown for sending, read and discard whatever the
   // peer still sends for at most kDrainLimitMs, then close.
   void Close(bool drain);
@@ -72,6 +83,7 @@ class CTcpLink {
   FrameTap* tap_ = nullptr;
   bool open_ = false;
   bool peerClosed_ = false;
+  std::vector<uint8_t> pending_;
 };
 
 }  // namespace tessvar

@@ -75,7 +75,9 @@ struct DcNominals {
   friend bool operator==(const DcNominals&, const DcNominals&) = default;
 };
 
+// The port text of "no port chosen", in the two languages a stored setting may hold.
 inline constexpr std::string_view kNoPort = "НЕТ";
+inline constexpr std::string_view kNoPortEn = "NO";
 
 struct ConnectionSettings {
   ProtocolKind protocol = ProtocolKind::NoProtocol;

@@ -86,7 +86,7 @@ void BM_CModbusMaster(benchmark::State& state) {
   size_t bad = 0;
   for (auto _ : state) {
     master.SendReadInputRegisters(false, 1, 0, kRegisters, &link);
-    if (master.ReceiveRtu(reply, &link) != 0) ++bad;
+    if (master.ReceiveRtu(reply, &link) != tessvar::LinkResult::kGood) ++bad;
   }
   link.Close(false);
   state.counters["bad"] = static_cast<double>(bad);

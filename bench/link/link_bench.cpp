@@ -49,7 +49,7 @@ void ParseRtu(benchmark::State& state) {
   frame.push_back(static_cast<uint8_t>(crc >> 8));
   std::vector<uint8_t> reply;
   for (auto _ : state) {
-    if (ParseRtuReply(frame, reply, {4, n}) != 0) state.SkipWithError("rejected");
+    if (ParseRtuReply(frame, reply, {4, n}) != LinkResult::kGood) state.SkipWithError("rejected");
     benchmark::DoNotOptimize(reply.data());
   }
 }
@@ -58,7 +58,7 @@ void ParseAscii(benchmark::State& state) {
   const auto text = ModbusAsciiFrame(ReplyBody(n));  // the text a device sends
   std::vector<uint8_t> reply;
   for (auto _ : state) {
-    if (ParseAsciiReply(text, reply, {4, n}) != 0) state.SkipWithError("rejected");
+    if (ParseAsciiReply(text, reply, {4, n}) != LinkResult::kGood) state.SkipWithError("rejected");
     benchmark::DoNotOptimize(reply.data());
   }
 }
@@ -70,7 +70,7 @@ void ParseTcp(benchmark::State& state) {
   adu.insert(adu.end(), body.begin(), body.end());
   std::vector<uint8_t> reply;
   for (auto _ : state) {
-    if (ParseTcpReply(adu, reply, {4, n}) != 0) state.SkipWithError("rejected");
+    if (ParseTcpReply(adu, reply, {4, n}) != LinkResult::kGood) state.SkipWithError("rejected");
     benchmark::DoNotOptimize(reply.data());
   }
 }

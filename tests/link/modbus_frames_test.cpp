@@ -41,7 +41,7 @@ struct ReplyCase {
   const char* name;
   std::vector<uint8_t> frame;
   ModbusExpectation expect;
-  uint8_t result;
+  uint8_t result;  // the status number, written from the table of codes
   std::vector<uint8_t> reply;
 };
 
@@ -88,7 +88,7 @@ std::vector<ReplyCase> RtuCases() {
 TEST(ModbusReplies, RtuTable) {
   for (const ReplyCase& c : RtuCases()) {
     std::vector<uint8_t> reply{0xAA};
-    EXPECT_EQ(ParseRtuReply(c.frame, reply, c.expect), c.result) << c.name;
+    EXPECT_EQ(ToByte(ParseRtuReply(c.frame, reply, c.expect)), c.result) << c.name;
     if (c.result != 3 && c.result != 4) {
       EXPECT_EQ(reply, c.reply) << c.name;
     }
@@ -129,7 +129,7 @@ TEST(ModbusReplies, AsciiTable) {
   };
   for (const ReplyCase& c : cases) {
     std::vector<uint8_t> reply{0xAA};
-    EXPECT_EQ(ParseAsciiReply(c.frame, reply, c.expect), c.result) << c.name;
+    EXPECT_EQ(ToByte(ParseAsciiReply(c.frame, reply, c.expect)), c.result) << c.name;
     if (c.result != 3 && c.result != 4) {
       EXPECT_EQ(reply, c.reply) << c.name;
     }
@@ -155,7 +155,7 @@ TEST(ModbusReplies, TcpTable) {
   };
   for (const ReplyCase& c : cases) {
     std::vector<uint8_t> reply{0xAA};
-    EXPECT_EQ(ParseTcpReply(c.frame, reply, c.expect), c.result) << c.name;
+    EXPECT_EQ(ToByte(ParseTcpReply(c.frame, reply, c.expect)), c.result) << c.name;
     if (c.result != 255 && !c.reply.empty()) {
       EXPECT_EQ(reply, c.reply) << c.name;
     }
@@ -170,15 +170,15 @@ TEST(ModbusReplies, MbapLengthNeedsTheWholeHeader) {
 }
 
 TEST(LinkResults, TextsOfTheCodes) {
-  EXPECT_EQ(LinkResultText(0), "");
-  EXPECT_EQ(LinkResultText(3), "Ошибка контрольной суммы");
-  EXPECT_EQ(LinkResultText(4), "Буфер обмена пуст");
-  EXPECT_EQ(LinkResultText(102), "Адрес данных указанный в запросе не доступен данному подчиненному");
-  EXPECT_EQ(LinkResultText(103),
+  EXPECT_EQ(LinkResultText(LinkResult::kGood), "");
+  EXPECT_EQ(LinkResultText(LinkResult{3}), "Ошибка контрольной суммы");
+  EXPECT_EQ(LinkResultText(LinkResult{4}), "Буфер обмена пуст");
+  EXPECT_EQ(LinkResultText(LinkResult{102}), "Адрес данных указанный в запросе не доступен данному подчиненному");
+  EXPECT_EQ(LinkResultText(LinkResult{103}),
             "Величина содержащаяся в поле данных запроса является не допустимой величиной для "
             "подчиненного");
   for (int code : {6, 7, 105, 229, 255}) {
-    EXPECT_EQ(LinkResultText(static_cast<uint8_t>(code)), "Ошибка") << code;
+    EXPECT_EQ(LinkResultText(static_cast<LinkResult>(code)), "Ошибка") << code;
   }
 }
 

@@ -43,7 +43,7 @@ TEST_F(MasterFixture, RtuExceptionPadsTheReply) {
   master.SendReadInputRegisters(false, 1, 0, 2);
   Answer(test::WithCrc(Bytes({1, 0x84, 2})));
   std::vector<uint8_t> reply;
-  EXPECT_EQ(master.ReceiveRtu(reply), 102);
+  EXPECT_EQ(master.ReceiveRtu(reply), LinkResult::kIllegalDataAddress);
   EXPECT_EQ(reply, Bytes({1, 0x84, 0, 0}));
 }
 

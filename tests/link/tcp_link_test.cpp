@@ -136,7 +136,7 @@ TEST(TcpLinkVirtual, FrameLargerThanTheBufferIsRefusedNotOverrun) {
   std::vector<uint8_t> buffer(CTcpLink::kReceiveBufferSize);
   size_t gathered = 0;
   const size_t n = link.ReceiveFrame(
-      buffer, [](std::span<const uint8_t>) { return std::optional<size_t>(7000); },
+      buffer, [](std::span<const uint8_t>) { return FrameScan{FrameStatus::kNeedMore, 0}; },
       CTcpLink::kReplyLimitMs, &gathered);
   EXPECT_EQ(n, 0u);
   EXPECT_LE(gathered, CTcpLink::kReceiveBufferSize);

@@ -180,7 +180,7 @@ TEST_P(MasterOverPty, ReadsEveryBlock) {
   for (const auto& [start, count] : blocks) {
     master.SendReadInputRegisters(ascii, sim.Profile().address, start, count);
     std::vector<uint8_t> reply;
-    const uint8_t result = ascii ? master.ReceiveAscii(reply) : master.ReceiveRtu(reply);
+    const LinkResult result = ascii ? master.ReceiveAscii(reply) : master.ReceiveRtu(reply);
     ASSERT_EQ(result, LinkResult::kGood) << "block at " << start;
     ExpectBlock(reply, start, count);
   }

@@ -39,6 +39,8 @@ struct Rig {
 
 const uint8_t kQuantity3[] = {0, 3};
 const ModbusExpectation kRead3{kModbusReadInputRegisters, 3};
+// Marks a case that must produce no bytes at all (no RTU reply parses to this result).
+constexpr LinkResult kNothingSent = LinkResult::kError;
 
 FaultRule Rule(const char* text) {
   std::string error;
@@ -52,13 +54,13 @@ TEST(ModbusSession, AnswersEachFramingWithTheServedValues) {
   {
     Rig rig(ModbusFraming::Rtu);
     std::vector<uint8_t> reply;
-    EXPECT_EQ(ParseRtuReply(rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3)), reply, kRead3), 0);
+    EXPECT_EQ(ParseRtuReply(rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3)), reply, kRead3), LinkResult::kGood);
     EXPECT_EQ(reply, want);
   }
   {
     Rig rig(ModbusFraming::Ascii);
     std::vector<uint8_t> reply;
-    EXPECT_EQ(ParseAsciiReply(rig.Exchange(BuildAsciiRequest(1, 4, 0, kQuantity3)), reply, kRead3), 0);
+    EXPECT_EQ(ParseAsciiReply(rig.Exchange(BuildAsciiRequest(1, 4, 0, kQuantity3)), reply, kRead3), LinkResult::kGood);
     EXPECT_EQ(reply, want);
   }
   {
@@ -67,7 +69,7 @@ TEST(ModbusSession, AnswersEachFramingWithTheServedValues) {
     const auto out = rig.Exchange(BuildTcpRequest(0x4242, 1, 4, 0, kQuantity3));
     ASSERT_GE(out.size(), 2u);
     EXPECT_EQ(out[0], 0x42);  // transaction echoed
-    EXPECT_EQ(ParseTcpReply(out, reply, kRead3), 0);
+    EXPECT_EQ(ParseTcpReply(out, reply, kRead3), LinkResult::kGood);
     EXPECT_EQ(reply, want);
   }
 }
@@ -80,7 +82,7 @@ TEST(ModbusSession, ClockWriteIsEchoedAndTakesEffect) {
   ASSERT_EQ(request, (std::vector<uint8_t>{0x01, 0x10, 0x01, 0x00, 0x00, 0x03, 0x07, 0xDA, 0xC5, 0x0C,
                                            0x22, 0x1A, 0x07, 0xE6, 0xEF, 0x19}));
   std::vector<uint8_t> reply;
-  ASSERT_EQ(ParseRtuReply(rig.Exchange(request), reply), 0);
+  ASSERT_EQ(ParseRtuReply(rig.Exchange(request), reply), LinkResult::kGood);
   EXPECT_EQ(reply, (std::vector<uint8_t>{1, 16, 0x01, 0x00, 0x00, 0x03}));
   EXPECT_EQ(rig.transducer.ClockOfDevice().Now().hour, 12);
   EXPECT_EQ(rig.transducer.ClockOfDevice().Now().minute, 34);
@@ -90,7 +92,7 @@ TEST(ModbusSession, RequestsARealDeviceRefusesOrIgnores) {
   struct Case {
     const char* what;
     std::vector<uint8_t> request;
-    uint8_t result;  // LinkResult of the reply, or 255 for no reply at all
+    LinkResult result;  // of the reply, or kNothingSent for no reply at all
   };
   const uint8_t oversize[] = {0, 126};
   const uint8_t wide[] = {0, 9};
@@ -101,14 +103,14 @@ TEST(ModbusSession, RequestsARealDeviceRefusesOrIgnores) {
       {"unmapped register", BuildRtuRequest(1, 4, 0x50, kQuantity3), LinkResult::kIllegalDataAddress},
       {"range leaves the map", BuildRtuRequest(1, 4, 0, wide), LinkResult::kIllegalDataAddress},
       {"write to a value", BuildRtuRequest(1, 16, 0, std::vector<uint8_t>{0, 1, 2, 0, 0}), LinkResult::kIllegalDataAddress},
-      {"bad CRC", badCrc, 255},
-      {"another address", BuildRtuRequest(2, 4, 0, kQuantity3), 255},
-      {"broadcast", BuildRtuRequest(0, 4, 0, kQuantity3), 255},
+      {"bad CRC", badCrc, kNothingSent},
+      {"another address", BuildRtuRequest(2, 4, 0, kQuantity3), kNothingSent},
+      {"broadcast", BuildRtuRequest(0, 4, 0, kQuantity3), kNothingSent},
   };
   for (const auto& c : cases) {
     Rig rig(ModbusFraming::Rtu);
     const auto out = rig.Exchange(c.request);
-    if (c.result == 255) {
+    if (c.result == kNothingSent) {
       EXPECT_TRUE(out.empty()) << c.what;
       continue;
     }
@@ -127,22 +129,22 @@ TEST(ModbusSession, RtuSilenceFramesRequests) {
   rig.session.Tick(rig.clock.MonotonicMs());
   EXPECT_EQ(rig.stats.dropped, 1u);
   std::vector<uint8_t> reply;
-  EXPECT_EQ(ParseRtuReply(rig.Exchange(request), reply, kRead3), 0);
+  EXPECT_EQ(ParseRtuReply(rig.Exchange(request), reply, kRead3), LinkResult::kGood);
 
   // A frame written in two pieces within t3.5 is one frame.
   rig.Exchange(std::span(request).first(5));
   rig.clock.Advance(2);
-  EXPECT_EQ(ParseRtuReply(rig.Exchange(std::span(request).subspan(5)), reply, kRead3), 0);
+  EXPECT_EQ(ParseRtuReply(rig.Exchange(std::span(request).subspan(5)), reply, kRead3), LinkResult::kGood);
 
   // Bytes read late (the serving loop was busy) that complete a good frame are one frame;
   // the same late bytes after a broken start are not glued to it.
   rig.Exchange(std::span(request).first(3));
   rig.clock.Advance(10);
-  EXPECT_EQ(ParseRtuReply(rig.Exchange(std::span(request).subspan(3)), reply, kRead3), 0);
+  EXPECT_EQ(ParseRtuReply(rig.Exchange(std::span(request).subspan(3)), reply, kRead3), LinkResult::kGood);
   const uint8_t noise[] = {0x01, 0x04, 0x77};
   rig.Exchange(noise);
   rig.clock.Advance(10);
-  EXPECT_EQ(ParseRtuReply(rig.Exchange(request), reply, kRead3), 0);
+  EXPECT_EQ(ParseRtuReply(rig.Exchange(request), reply, kRead3), LinkResult::kGood);
 
   // A function the device does not know: exception 1 once the silence ends the frame.
   const uint8_t someData[] = {0x55, 0xAA};
@@ -156,10 +158,10 @@ TEST(ModbusSession, RtuSilenceFramesRequests) {
 TEST(ModbusSession, RtuFaultsOnTheWire) {
   struct Case {
     const char* rule;
-    uint8_t result;  // as our master's parser sees it; 255 = nothing sent
+    LinkResult result;  // as our master's parser sees it
   };
   const Case cases[] = {
-      {"no-reply:1", 255},
+      {"no-reply:1", kNothingSent},
       {"bad-checksum:1", LinkResult::kBadChecksum},
       {"exception=4:1", LinkResult::kDeviceFailure},
       {"truncate:1", LinkResult::kBadChecksum},
@@ -170,10 +172,10 @@ TEST(ModbusSession, RtuFaultsOnTheWire) {
     Rig rig(ModbusFraming::Rtu, {Rule(c.rule)});
     const auto out = rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3));
     std::vector<uint8_t> reply;
-    if (c.result == 255) EXPECT_TRUE(out.empty()) << c.rule;
+    if (c.result == kNothingSent) EXPECT_TRUE(out.empty()) << c.rule;
     else EXPECT_EQ(ParseRtuReply(out, reply, kRead3), c.result) << c.rule;
     // The fault is spent: the next request is answered normally.
-    EXPECT_EQ(ParseRtuReply(rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3)), reply, kRead3), 0) << c.rule;
+    EXPECT_EQ(ParseRtuReply(rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3)), reply, kRead3), LinkResult::kGood) << c.rule;
     EXPECT_EQ(rig.faults.applied[static_cast<size_t>(rig.faults.Rules()[0].kind)], 1u);
   }
 }
@@ -181,7 +183,7 @@ TEST(ModbusSession, RtuFaultsOnTheWire) {
 TEST(ModbusSession, WrongAddressAndLateReply) {
   Rig rig(ModbusFraming::Rtu, {Rule("wrong-address:1"), Rule("late=800:1@1")});
   std::vector<uint8_t> reply;
-  ASSERT_EQ(ParseRtuReply(rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3)), reply, kRead3), 0);
+  ASSERT_EQ(ParseRtuReply(rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3)), reply, kRead3), LinkResult::kGood);
   EXPECT_EQ(reply[0], 2);  // a valid frame from address 2
   // The second reply waits 800 ms.
   EXPECT_TRUE(rig.Exchange(BuildRtuRequest(1, 4, 0, kQuantity3)).empty());
@@ -189,7 +191,7 @@ TEST(ModbusSession, WrongAddressAndLateReply) {
   rig.clock.Advance(799);
   EXPECT_TRUE(rig.session.TakeDue(rig.clock.MonotonicMs()).empty());
   rig.clock.Advance(1);
-  EXPECT_EQ(ParseRtuReply(rig.session.TakeDue(rig.clock.MonotonicMs()), reply, kRead3), 0);
+  EXPECT_EQ(ParseRtuReply(rig.session.TakeDue(rig.clock.MonotonicMs()), reply, kRead3), LinkResult::kGood);
   EXPECT_EQ(reply[0], 1);
 }
 
@@ -225,7 +227,7 @@ TEST(ModbusSession, TcpCloseAfterRepliesAndOnBrokenHeader) {
   std::vector<uint8_t> reply;
   for (int i = 0; i < 2; ++i) {
     EXPECT_FALSE(rig.session.CloseRequested());
-    EXPECT_EQ(ParseTcpReply(rig.Exchange(BuildTcpRequest(1, 1, 4, 0, kQuantity3)), reply, kRead3), 0);
+    EXPECT_EQ(ParseTcpReply(rig.Exchange(BuildTcpRequest(1, 1, 4, 0, kQuantity3)), reply, kRead3), LinkResult::kGood);
   }
   EXPECT_TRUE(rig.session.CloseRequested());
 
@@ -242,7 +244,7 @@ TEST(ModbusSession, GarbageInTheStreamNeverStopsTheSession) {
   const auto good = BuildAsciiRequest(1, 4, 0, kQuantity3);
   stream.insert(stream.end(), good.begin(), good.end());
   std::vector<uint8_t> reply;
-  EXPECT_EQ(ParseAsciiReply(rig.Exchange(stream), reply, kRead3), 0);
+  EXPECT_EQ(ParseAsciiReply(rig.Exchange(stream), reply, kRead3), LinkResult::kGood);
   EXPECT_EQ(rig.stats.requests, 1u);
 }
 
