@@ -5,6 +5,7 @@
 #include "acquisition/run_control_impl.h"
 #include "acquisition/run_texts.h"
 #include "link/link_result.h"
+#include "link/modbus_master.h"
 #include "link/rtc_probe.h"
 #include "model/rtc_test_code.h"
 #include "ui/window_host.h"
@@ -16,7 +17,8 @@ constexpr uint32_t kTestModeReplyWaitMs = 200;
 
 ServiceOutcome CRunControl::Impl::OnRtcCheck(std::string_view testCode) {
   OnStop();
-  CSerialLine& line = master.Serial();
+  CSerialLine& line = serial;
+  CModbusMaster master(line);
   ServiceOutcome outcome;
   // Whatever path the check takes, the port is given back closed.
   struct CloseAtEnd {
@@ -31,7 +33,7 @@ ServiceOutcome CRunControl::Impl::OnRtcCheck(std::string_view testCode) {
     // Nothing pending to lose: the check goes on.
   }
   if (!line.IsOpen() && !line.Open(ctx.settings.portText)) {
-    outcome.message = OpenFailureText();
+    outcome.message = SerialOpenFailureText(ctx.settings.portText);
     ctx.host.MessageBox(outcome.message, run_texts::kError);
     return outcome;
   }
@@ -47,7 +49,7 @@ ServiceOutcome CRunControl::Impl::OnRtcCheck(std::string_view testCode) {
   master.SendRtu(address, kModbusRtcTestFunction, 0, data);
   ctx.clock.Sleep(kTestModeReplyWaitMs);
   std::vector<uint8_t> reply;
-  const uint8_t result = master.ReceiveRtu(reply);
+  const LinkResult result = master.ReceiveRtu(reply);
   outcome.ok = result == LinkResult::kGood && reply.size() >= 2 &&
                reply[1] == kModbusRtcTestFunction;
   if (outcome.ok) {

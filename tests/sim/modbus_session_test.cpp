@@ -338,7 +338,7 @@ TEST(ModbusSession, RtcTestModeStartsOnlyWithTheRightCode) {
   service.rtcTestCode = "QZ";
   struct Case {
     std::vector<uint8_t> code;
-    uint8_t result;
+    LinkResult result;
     bool active;
   };
   const Case cases[] = {
