@@ -90,7 +90,11 @@ void ModbusSession::Log(const std::string& line) const {
 void ModbusSession::Receive(std::span<const uint8_t> bytes, uint64_t nowMs) {
   if (bytes.empty() || closing_) return;
   if (options_.trace && log_) Log(std::string(FramingName(options_.framing)) + " rx " + HexText(bytes));
-  if (options_.framing != ModbusFraming::Tcp && wakeUp_.Feed(bytes, nowMs)) AnswerWakeUp(nowMs);
+  if (options_.framing != ModbusFraming::Tcp) {
+    if (wakeUp_.Feed(bytes, nowMs)) AnswerWakeUp(nowMs);
+    // A wake-up octet on a quiet line is no frame: it is neither parsed nor counted.
+    if (wakeUp_.LoneZero() && buffer_.empty()) return;
+  }
   if (options_.framing == ModbusFraming::Rtu && !buffer_.empty() && nowMs - lastByteMs_ >= silenceMs_) {
     // The gap is only seen between two reads: when the loop itself was late, bytes that lay
     // in the driver's buffer look late too. If the old and the new bytes together make a

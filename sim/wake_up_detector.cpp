@@ -3,11 +3,13 @@
 namespace tessvar::sim {
 
 bool WakeUpDetector::Feed(std::span<const uint8_t> bytes, uint64_t nowMs) {
+  loneZero_ = false;
   if (bytes.empty()) return false;
   const bool paused = !anyByte_ || nowMs - lastByteMs_ >= kMinPauseMs;
   anyByte_ = true;
   lastByteMs_ = nowMs;
-  if (bytes.size() != 1 || bytes[0] != 0x00 || !paused) {
+  loneZero_ = bytes.size() == 1 && bytes[0] == 0x00 && paused;
+  if (!loneZero_) {
     zeros_ = 0;
     return false;
   }

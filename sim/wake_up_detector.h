@@ -17,12 +17,15 @@ class WakeUpDetector {
 
   // Feeds what arrived at `nowMs` in one read; true when it completes a burst.
   bool Feed(std::span<const uint8_t> bytes, uint64_t nowMs);
+  // Whether the octets fed last were a lone zero after a pause (a wake-up octet).
+  bool LoneZero() const { return loneZero_; }
 
  private:
   bool anyByte_ = false;
   uint64_t lastByteMs_ = 0;
   uint64_t lastZeroMs_ = 0;
   int zeros_ = 0;
+  bool loneZero_ = false;
 };
 
 }  // namespace tessvar::sim
