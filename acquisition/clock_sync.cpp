@@ -4,7 +4,6 @@
 #include "acquisition/run_ids.h"
 #include "acquisition/run_texts.h"
 #include "link/link_result.h"
-#include "ui/dialog.h"
 #include "ui/window_host.h"
 
 namespace tessvar {

@@ -5,7 +5,6 @@
 #include "acquisition/run_texts.h"
 #include "link/link_result.h"
 #include "platform/clock.h"
-#include "ui/dialog.h"
 #include "ui/window_host.h"
 
 namespace tessvar {

@@ -40,14 +40,15 @@ ProtocolKind CRunControl::Impl::Protocol() const {
   const int sel = ctx.dialog.Has(run_ids::kProtocolList)
                       ? ctx.dialog.Selection(run_ids::kProtocolList)
                       : static_cast<int>(ctx.settings.protocol);
-  if (sel < 0 || sel > 4) return ProtocolKind::NoProtocol;
+  if (sel < 0 || sel > static_cast<int>(ProtocolKind::Iec104)) return ProtocolKind::NoProtocol;
   return static_cast<ProtocolKind>(sel);
 }
 
 LinkEngine* CRunControl::Impl::Engine() {
   const ProtocolKind protocol = Protocol();
   if (engineProtocol != protocol) {
-    engine = MakeLinkEngine(protocol, engineContext);
+    engine = ctx.makeEngine ? ctx.makeEngine(protocol, engineContext)
+                            : MakeLinkEngine(protocol, engineContext);
     engineProtocol = protocol;
   }
   return engine.get();

@@ -16,6 +16,9 @@ class WindowHost;
 class Clock;
 class SerialPort;
 class TcpSocket;
+class LinkEngine;
+struct EngineContext;
+enum class ProtocolKind : int;
 struct ConnectionSettings;
 struct DeviceDescription;
 class MeasurementCatalogue;
@@ -65,6 +68,8 @@ struct RunContext {
   // Link seams; tests hand in peers, the programs the real ports.
   std::function<std::unique_ptr<SerialPort>()> makeSerialPort;
   std::function<std::unique_ptr<TcpSocket>()> makeTcpSocket;
+  // The engine of a protocol; MakeLinkEngine when empty (tests hand in engines of their own).
+  std::function<std::unique_ptr<LinkEngine>(ProtocolKind, const EngineContext&)> makeEngine;
 };
 
 class CRunControl {

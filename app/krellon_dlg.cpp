@@ -65,23 +65,24 @@ CKrellonDlg::CKrellonDlg(WindowHost& host, Clock& clock, SettingsStore& store, K
     if (&d == &dialog_) RefreshColors();
   });
   run_ = std::make_unique<CRunControl>(RunContext{
-      dialog_,
-      runHost_,
-      clock_,
-      settings_,
-      description_,
-      marks_,
-      catalogue_,
-      [this] { return Collect(); },
-      [this] { ShowFields(); },
-      [this] { ApplyProtocolState(); },
-      settings_.pollPeriodMs,
-      save_,
-      limitTime_,
-      texts_[idc::kRecordingTime],
-      [this](int id) { return TextMember(id); },
-      seams_.makeSerialPort,
-      seams_.makeTcpSocket,
+      .dialog = dialog_,
+      .host = runHost_,
+      .clock = clock_,
+      .settings = settings_,
+      .description = description_,
+      .marks = marks_,
+      .catalogue = catalogue_,
+      .collect = [this] { return Collect(); },
+      .show = [this] { ShowFields(); },
+      .applyProtocolState = [this] { ApplyProtocolState(); },
+      .pollPeriodMs = settings_.pollPeriodMs,
+      .save = save_,
+      .limitTime = limitTime_,
+      .recordingTime = texts_[idc::kRecordingTime],
+      .textMember = [this](int id) { return TextMember(id); },
+      .makeSerialPort = seams_.makeSerialPort,
+      .makeTcpSocket = seams_.makeTcpSocket,
+      .makeEngine = seams_.makeEngine,
   });
   colourObserver_ = std::make_unique<ColourObserver>(*this);
   dialog_.AddObserver(colourObserver_.get());
@@ -137,146 +138,6 @@ void CKrellonDlg::BindHandlers() {
   d.OnClose([this] { OnCancelOrClose(); });
   for (int command = idc::kAboutCommand; command < idc::kEnergyCheckCommand + 16; ++command)
     d.OnCommand(command, [this, command] { OnSysCommand(command); });
-}
-
-bool CKrellonDlg::OnInitDialog() {
-  Dialog& d = dialog_;
-  // 1. The controls exist: the lists get their template items.
-  for (const auto& list : MainWindowTemplateItems())
-    for (std::string_view item : list.items) d.AddItem(list.id, item);
-
-  // 2. The About item of the system menu.
-  if (!kAboutMenuText.empty()) {
-    systemMenu_.push_back({0, {}});
-    systemMenu_.push_back({idc::kAboutCommand, std::string(kAboutMenuText)});
-  }
-  // The service checks: their buttons stay hidden in the layout, the menu reaches them.
-  systemMenu_.push_back({idc::kRtcCheckCommand, std::string(kRtcCheckMenuText)});
-  systemMenu_.push_back({idc::kEnergyCheckCommand, std::string(kEnergyCheckMenuText)});
-  // The separator under the tab row.
-  d.SetLines({{0, 18, 600, 18, kBlack}, {600, 18, 600, 0, kBlack}});
-
-  // 4, 5.
-  d.SetIpv4(idc::kIpAddress, 0xFFFFFFFF);
-  settings_.ipAddress = 0xFFFFFFFF;
-  settings_.timeBase = TimeBase::Local;
-  d.SetSelection(idc::kTimeBaseList, d.FindExact(idc::kTimeBaseList, "Local"));
-  settings_.descriptionTcpPort = 0;
-
-  // 6, 7.
-  for (std::string_view p : kProtocolTexts) d.AddItem(idc::kProtocolList, p);
-  d.AddItem(idc::kGroupList, "Общий");
-  for (int g = 1; g <= 16; ++g) d.AddItem(idc::kGroupList, std::to_string(g));
-
-  // 9.
-  d.SetText(idc::kFailureCount, "0");
-
-  // 10.
-  for (int id : {idc::kNominalVoltage1, idc::kNominalVoltage2})
-    d.SetSelection(id, d.FindExact(id, "30"));
-  d.SetText(idc::kNominalCurrent1, "75");
-  d.SetText(idc::kNominalCurrent2, "75");
-  settings_.nominals = DcNominals{};
-
-  // 12.
-  d.SetSpinRange(idc::kDeviceAddressSpin, 1, 65535);
-  d.SetSpinPos(idc::kDeviceAddressSpin, 1);
-  deviceAddressField_ = 1;
-
-  // 14.
-  settings_.pollPeriodMs = 500;
-  settings_.minPollPeriodMs = 150;
-
-  // 15. Captions.
-  static constexpr std::pair<int, std::string_view> kCaptions[] = {
-      {1107, "Файл"},
-      {1113, "МЭК-101"},
-      {1112, "Номинальные значения"},
-      {1190, "Протокол"},
-      {1197, "Номинальный ток, А"},
-      {1216, "Номинальный ток, А"},
-      {1198, "Номинальное напряжение, В"},
-      {1214, "Номинальное напряжение, В"},
-      {1199, "Формат данных"},
-      {1114, "Код"},
-      {1094, "Старт"},
-      {1095, "Стоп"},
-      {1097, "Сохранить"},
-      {1204, "Осталось"},
-      {1201, "Период опроса, мс"},
-      {1202, "Время преобразователя"},
-      {1203, "Время компьютера"},
-      {1118, "Время записи"},
-      {1138, "Определение запаздывания"},
-      {1130, "Синхронизация RTC"},
-      {1207, "Состояние:"},
-      {1189, "Ожидание"},
-      {1205, "мс"},
-      {1206, "Адрес устройства"},
-      {1132, "Опрос группы"},
-      {1133, "Чтение (102)"},
-      {1134, "Чтение на канальном уровне"},
-      {1145, "IP адрес"},
-      {1212, "Счетчик сбоев"},
-      {1213, "Проверка RTC"},
-  };
-  for (const auto& [id, text] : kCaptions) d.SetText(id, text);
-
-  // 16.
-  d.Enable(idc::kIpAddress, false);
-  d.Enable(idc::kIpLabel, false);
-
-  // 17.
-  settings_.displayMode = DisplayMode::PhysicalUnits;
-  d.SetCheck(idc::kDisplayMode, true);
-  d.SetText(idc::kDisplayMode, "Физ. ед");
-
-  // 18.
-  settings_.iecReadMode = IecReadMode::LinkLevelRead;
-  texts_[idc::kDelayField] = "0";
-  texts_[idc::kRecordingTime] = "00 : 00 : 15";
-  texts_[idc::kRemainingTime] = "00 : 00 : 00";
-
-  // 19.
-  settings_.iecSizes = IecFieldSizes{};
-
-  // 20.
-  run_->RefreshValues();
-
-  // 21.
-  description_.divisors.clear();
-  settings_.group.position = 0;
-  d.SetSelection(idc::kGroupList, 0);
-
-  // 22, 23.
-  marks_ = AvailabilityMarks{};
-  catalogue_.Build();
-
-  // 24-26. The serial ports and the stored port.
-  serialPorts_ = EnumerateSerialPorts();
-  if (!serialPorts_.empty()) {
-    d.ResetContent(idc::kPortList);
-    for (const auto& p : serialPorts_) d.AddItem(idc::kPortList, p);
-    d.AddItem(idc::kPortList, kNoPort);
-  }
-  settings_.portText = std::string(kNoPort);
-  ReadStoredPort();
-  {
-    const auto& items = d.Items(idc::kPortList);
-    const auto it = std::find(items.begin(), items.end(), settings_.portText);
-    d.SetSelection(idc::kPortList, it == items.end() ? -1 : static_cast<int>(it - items.begin()));
-  }
-
-  // 27. The serial line starts from the default parameters.
-  settings_.serial = SerialParameters{};
-  ConfigureSerial(BuildSerialSettingsText(settings_.serial));
-
-  // 28, 29.
-  settings_.deviceAddress = 1;
-  deviceAddressField_ = 1;
-  ShowFields();
-  RefreshColors();
-  return true;
 }
 
 void CKrellonDlg::ReadStoredPort() {

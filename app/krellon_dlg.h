@@ -51,6 +51,8 @@ struct KrellonSeams {
   std::function<std::unique_ptr<TcpSocket>()> makeTcpSocket;
   // Hands a settings text to the serial line outside a run (a closed port ignores it).
   std::function<void(std::string_view settingsText)> configureSerial;
+  // The engine of a protocol; the built-in ones when empty.
+  std::function<std::unique_ptr<LinkEngine>(ProtocolKind, const EngineContext&)> makeEngine;
 };
 
 struct SystemMenuItem {
@@ -142,6 +144,17 @@ class CKrellonDlg : public PageOwner {
   void ShowPollPeriod() override;
 
  private:
+  // The steps of OnInitDialog, in their order.
+  void FillLists();
+  void ShowConnectionDefaults();
+  void ShowNominalDefaults();
+  void ShowPollDefaults();
+  void SetCaptions();
+  void ShowModeDefaults();
+  void ResetDescriptionState();
+  void ListSerialPorts();
+  void ResetSerialLine();
+
   class ColourObserver;
 
   void BindHandlers();

@@ -29,7 +29,7 @@ LinkResult DecodeBody(std::span<const uint8_t> body, std::vector<uint8_t>& reply
   reply.push_back(body[1]);
   if (body.size() == 2) return LinkResult::kNoReply;
   const uint8_t function = body[1];
-  if (function & 0x80) {
+  if (function & modbus::kExceptionFlag) {
     reply.push_back(0);
     reply.push_back(0);
     return ModbusExceptionResult(body[2]);
@@ -49,12 +49,6 @@ LinkResult DecodeBody(std::span<const uint8_t> body, std::vector<uint8_t>& reply
 }
 
 }  // namespace
-
-int HexDigitValue(uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 std::array<uint8_t, 2> ReadInputRegistersData(uint16_t quantity) {
   return {static_cast<uint8_t>(quantity >> 8), static_cast<uint8_t>(quantity & 0xFF)};
@@ -138,8 +132,8 @@ LinkResult ParseAsciiReply(std::span<const uint8_t> text, std::vector<uint8_t>& 
   std::vector<uint8_t> bytes;
   bytes.reserve(hexChars / 2);
   for (size_t i = 1; i + 1 < n - 2; i += 2) {
-    const int hi = HexDigitValue(text[i]);
-    const int lo = HexDigitValue(text[i + 1]);
+    const int hi = modbus::HexDigitValue(text[i], modbus::HexCase::kUpperOnly);
+    const int lo = modbus::HexDigitValue(text[i + 1], modbus::HexCase::kUpperOnly);
     if (hi < 0 || lo < 0) return LinkResult::kBadChecksum;
     bytes.push_back(static_cast<uint8_t>((hi << 4) | lo));
   }

@@ -10,15 +10,16 @@
 #include <vector>
 
 #include "link/link_result.h"
+#include "link/modbus_codec.h"
 #include "link/tcp_link.h"
 
 namespace tessvar {
 
-inline constexpr uint8_t kModbusReadInputRegisters = 4;
-inline constexpr uint8_t kModbusWriteMultipleRegisters = 16;
-inline constexpr uint8_t kModbusRtcTestFunction = 118;  // device-specific, RTU only, no start
-inline constexpr size_t kMbapHeaderSize = 6;
-inline constexpr size_t kMaxModbusPdu = 253;
+inline constexpr uint8_t kModbusReadInputRegisters = modbus::kReadInputRegisters;
+inline constexpr uint8_t kModbusWriteMultipleRegisters = modbus::kWriteMultipleRegisters;
+inline constexpr uint8_t kModbusRtcTestFunction = modbus::kRtcTestFunction;
+inline constexpr size_t kMbapHeaderSize = modbus::kMbapHeaderSize;
+inline constexpr size_t kMaxModbusPdu = modbus::kMaxPdu;
 
 // What the request asked for, so that a reply can be held against it. function 0: nothing
 // known, no check beyond the frame's own.
@@ -65,7 +66,5 @@ std::optional<size_t> MbapFrameLength(std::span<const uint8_t> head);
 // MbapFrameLength as a stream scan: need more, one complete frame, or an impossible header.
 FrameScan ScanMbapFrame(std::span<const uint8_t> head);
 
-// Upper-case hexadecimal digit value, or -1 for any other character (lower case included).
-int HexDigitValue(uint8_t c);
 
 }  // namespace tessvar

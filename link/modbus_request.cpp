@@ -14,13 +14,6 @@ void PushBe16(std::vector<uint8_t>& out, uint16_t v) {
   out.push_back(static_cast<uint8_t>(v & 0xFF));
 }
 
-int HexValue(uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Bytes the PDU of a known function occupies, computed from what is present; 0 = unknown
 // function, SIZE_MAX = not enough bytes yet to tell.
 constexpr size_t kNeedMore = static_cast<size_t>(-1);
@@ -219,7 +212,7 @@ std::vector<uint8_t> BuildWriteMultipleReplyPdu(uint16_t start, uint16_t quantit
 }
 
 std::vector<uint8_t> BuildExceptionPdu(uint8_t function, uint8_t code) {
-  return {static_cast<uint8_t>(function | 0x80), code};
+  return {static_cast<uint8_t>(function | modbus::kExceptionFlag), code};
 }
 
 std::vector<uint8_t> BuildRtcTestReplyPdu(std::span<const uint8_t> code) {
@@ -278,8 +271,8 @@ bool DecodeHexPairs(std::span<const uint8_t> text, std::vector<uint8_t>& out) {
   if (text.size() % 2 != 0) return false;
   out.reserve(out.size() + text.size() / 2);
   for (size_t i = 0; i + 1 < text.size(); i += 2) {
-    const int hi = HexValue(text[i]);
-    const int lo = HexValue(text[i + 1]);
+    const int hi = modbus::HexDigitValue(text[i], modbus::HexCase::kEither);
+    const int lo = modbus::HexDigitValue(text[i + 1], modbus::HexCase::kEither);
     if (hi < 0 || lo < 0) return false;
     out.push_back(static_cast<uint8_t>((hi << 4) | lo));
   }

@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "link/modbus_codec.h"
+
 namespace tessvar {
 
 enum class ModbusFraming : uint8_t { Rtu, Ascii, Tcp };
@@ -20,17 +22,17 @@ inline constexpr uint8_t kServerFailure = 4;
 }  // namespace modbus_exception
 
 namespace modbus_function {
-inline constexpr uint8_t kReadHolding = 3;
-inline constexpr uint8_t kReadInput = 4;
-inline constexpr uint8_t kWriteMultiple = 16;
-inline constexpr uint8_t kRtcTest = 118;  // device-specific: no start, two code octets
+inline constexpr uint8_t kReadHolding = modbus::kReadHoldingRegisters;
+inline constexpr uint8_t kReadInput = modbus::kReadInputRegisters;
+inline constexpr uint8_t kWriteMultiple = modbus::kWriteMultipleRegisters;
+inline constexpr uint8_t kRtcTest = modbus::kRtcTestFunction;  // no start, two code octets
 }  // namespace modbus_function
 
 // Largest quantities a well-formed request may carry.
 inline constexpr uint16_t kMaxReadRegisters = 125;
 inline constexpr uint16_t kMaxWriteRegisters = 123;
 // Largest PDU (function code + data) of any MODBUS frame.
-inline constexpr size_t kMaxPduSize = 253;
+inline constexpr size_t kMaxPduSize = modbus::kMaxPdu;
 
 enum class RequestStatus : uint8_t {
   Complete,     // a whole frame was taken; see ModbusRequest (which may call for an exception)

@@ -8,7 +8,7 @@
 namespace tessvar::test {
 
 WindowRig::WindowRig(const std::string& sample, ModbusFraming framing,
-                     std::map<uint16_t, uint16_t> pinned) {
+                     std::map<uint16_t, uint16_t> pinned, EngineMaker makeEngine) {
   const std::string path = SamplePath(sample);
   std::ifstream f(path, std::ios::binary);
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), {});
@@ -22,6 +22,7 @@ WindowRig::WindowRig(const std::string& sample, ModbusFraming framing,
   seams.makeSerialPort = [this] { return peer->MakeSerialPort(); };
   seams.makeTcpSocket = [this] { return peer->MakeTcpSocket(); };
   seams.configureSerial = [](std::string_view) {};
+  seams.makeEngine = std::move(makeEngine);
   window = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
   window->OnInitDialog();
 

@@ -25,8 +25,9 @@ inline std::string SamplePath(const std::string& name) {
 }
 
 struct WindowRig {
+  using EngineMaker = std::function<std::unique_ptr<LinkEngine>(ProtocolKind, const EngineContext&)>;
   explicit WindowRig(const std::string& sample, ModbusFraming framing,
-                     std::map<uint16_t, uint16_t> pinned = {});
+                     std::map<uint16_t, uint16_t> pinned = {}, EngineMaker makeEngine = {});
   ~WindowRig();
 
   // Press a button as a user would.
