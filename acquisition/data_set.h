@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "acquisition/poll_plan.h"
+#include "model/converter_time.h"
 
 namespace tessvar {
 
@@ -20,13 +21,6 @@ inline constexpr int kEtaSlot = 42;
 bool IsCounterSlot(int slot);
 // f1 and f2 are unsigned; every other single quantity is signed 16-bit.
 bool IsUnsignedSlot(int slot);
-
-struct ConverterTime {
-  uint16_t milliseconds = 0;  // within the minute
-  uint8_t minute = 0;
-  uint8_t hour = 0;
-  friend bool operator==(const ConverterTime&, const ConverterTime&) = default;
-};
 
 // One value per catalogue slot: 16-bit quantities sign-extended (f1, f2 zero-extended),
 // counters as signed 32-bit. All 0 until the first data set.

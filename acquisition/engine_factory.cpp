@@ -1,4 +1,6 @@
 // The one place that turns a protocol into the engine that speaks it.
+#include "acquisition/iec101_engine.h"
+#include "acquisition/iec104_engine.h"
 #include "acquisition/link_engine.h"
 #include "acquisition/modbus_engine.h"
 #include "acquisition/run_texts.h"
@@ -37,8 +39,9 @@ std::unique_ptr<LinkEngine> MakeLinkEngine(ProtocolKind protocol, const EngineCo
     case ProtocolKind::ModbusTcp:
       return std::make_unique<ModbusEngine>(ModbusFraming::Tcp, context);
     case ProtocolKind::Iec101:
+      return std::make_unique<Iec101Engine>(context);
     case ProtocolKind::Iec104:
-      return nullptr;  // not part of this build yet
+      return std::make_unique<Iec104Engine>(context);
     case ProtocolKind::NoProtocol:
       break;
   }

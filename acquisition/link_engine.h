@@ -24,6 +24,8 @@
 
 #include "acquisition/poll_plan.h"
 #include "link/link_result.h"
+#include "model/catalogue.h"
+#include "model/converter_time.h"
 #include "model/connection_settings.h"
 #include "platform/clock.h"
 
@@ -45,6 +47,8 @@ struct EngineContext {
   // Asks the window thread for a poll tick (for engines that pace the run themselves);
   // safe to call from any thread.
   std::function<void()> requestTick;
+  // Runs a closure on the window thread; safe to call from any thread.
+  std::function<void(std::function<void()>)> post;
 };
 
 // Where a TCP engine connects: the IPv4 address of the window and the port the window's
@@ -78,6 +82,7 @@ struct CollectOutcome {
   bool showConverterTime = false;  // the engine refreshed the converter time it decodes
   bool showComputerTime = false;   // the request-time stamp belongs to this reply
   bool passComplete = false;       // the reply ends the pass over the description
+  std::string message;             // shown in a message box (caption "Ошибка") when not empty
 };
 
 enum class AfterRequest : uint8_t {
@@ -156,6 +161,16 @@ class LinkEngine {
   // The values of the last data set carried no time tag of the transducer (IEC types 9
   // and 21): the recorded line then shows the computer's time.
   virtual bool ValuesCameUntimed() const { return false; }
+  // The transducer's time of day the engine decoded from time tags (IEC), if any.
+  virtual std::optional<ConverterTime> DecodedConverterTime() const { return std::nullopt; }
+  // When the request the last data set answers went out, for engines that send on their own
+  // (the IEC 104 connection thread); the computer-time field then shows it.
+  virtual std::optional<WallTime> RequestTime() const { return std::nullopt; }
+  // Which entries the last data set carries (IEC: the entries awaited in its cycle); empty
+  // means every entry. Entries not carried keep their values.
+  virtual std::vector<bool> AwaitedEntries() const { return {}; }
+  // Withdraws the quantities the read mode never transfers (IEC link-level read).
+  virtual void RestrictAvailability(std::span<const PollEntry>, AvailabilityMarks&) const {}
 
   virtual void Close(LinkClose how) = 0;
 };

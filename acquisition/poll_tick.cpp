@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "acquisition/iec_data_set.h"
 #include "acquisition/run_control_impl.h"
 #include "acquisition/run_ids.h"
 #include "acquisition/run_texts.h"
@@ -48,6 +49,11 @@ void CRunControl::Impl::PollTick() {
     got = link->Collect(reply);
     if (holdTimer) ArmPollTimer();
   }
+  if (link) {
+    if (const auto t = link->DecodedConverterTime()) raw.time = *t;
+    if (const auto t = link->RequestTime(); t && got.showComputerTime) computerTimeText = ComputerTimeText(*t);
+  }
+  if (!got.message.empty()) ctx.host.MessageBox(got.message, run_texts::kError);
   if (got.showConverterTime) SetField(run_ids::kConverterTime, ConverterTimeText(raw.time));
   if (got.showComputerTime) SetField(run_ids::kComputerTime, computerTimeText);
   if (got.showConverterTime || got.showComputerTime) ctx.show();
@@ -104,10 +110,20 @@ void CRunControl::Impl::AfterDataSet(std::span<const uint8_t> dataSet, bool iecI
   options.physicalUnits = ctx.settings.displayMode == DisplayMode::PhysicalUnits;
   options.iec = iecImage;
   options.divisors = ctx.description.divisors;
-  DecodeDataSet(entries, dataSet, options, raw);
+  const auto decode = [&](RawValues& into) {
+    if (iecImage) {
+      const LinkEngine* link = Engine();
+      DecodeIecImage(entries, dataSet, link ? link->AwaitedEntries() : std::vector<bool>{}, options,
+                     into);
+    } else {
+      DecodeDataSet(entries, dataSet, options, into);
+    }
+  };
+  decode(raw);
+  // The counters' own codes, whatever the display mode, for the energy check.
   RawValues codes = raw;
   options.physicalUnits = false;
-  DecodeDataSet(entries, dataSet, options, codes);
+  decode(codes);
   counterCodes = CounterCodeTexts(codes);
   RefreshValues();
   if (file.IsOpen()) WriteRecordLine();

@@ -34,7 +34,8 @@ CRunControl::Impl::Impl(RunContext context)
                       ctx.host.Post([this] {
                         if (state.m_running) PollTick();
                       });
-                    }} {}
+                    },
+                    .post = [this](std::function<void()> fn) { ctx.host.Post(std::move(fn)); }} {}
 
 ProtocolKind CRunControl::Impl::Protocol() const {
   const int sel = ctx.dialog.Has(run_ids::kProtocolList)
@@ -158,6 +159,7 @@ void CRunControl::Impl::OnStart() {
   BuildEntries();
   if (!state.m_presenceBuilt) {
     RebuildMarks();
+    if (link) link->RestrictAvailability(entries, ctx.marks);
     state.m_presenceBuilt = true;
   }
   if (link == nullptr) {

@@ -86,6 +86,7 @@ struct ConnectionSettings {
   SerialParameters serial;
   uint32_t ipAddress = 0xFFFFFFFF;  // first octet most significant
   uint16_t descriptionTcpPort = 0;  // 0 = none
+  uint16_t iec104Port = 2404;       // the window always uses 2404; the command line may not
   uint32_t pollPeriodMs = 500;
   uint32_t minPollPeriodMs = 150;
   IecFieldSizes iecSizes;

@@ -25,7 +25,7 @@ struct ModbusSessionOptions {
   bool trace = false;    // log every byte received and every reply frame, in hexadecimal
   // Serial framings: the rate the line is set to now (0 or empty: unknown). A wake-up burst
   // is answered according to the rate it came at.
-  std::function<uint32_t()> lineRate;
+  std::function<uint32_t()> lineRate = {};
 };
 
 // t3.5 in whole milliseconds, rounded up: 3.5 characters of 11 bits, 1.75 ms above 19200 baud.

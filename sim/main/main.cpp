@@ -14,6 +14,8 @@
 
 #include "platform/posix/real_clock.h"
 #include "platform/posix/stop_signals.h"
+#include "sim/main/iec101_options.h"
+#include "sim/main/iec104_cli.h"
 #include "sim/main/sim_server.h"
 #include "sim/main/sim_setup.h"
 
@@ -83,6 +85,9 @@ static int Main(int argc, char** argv) {
   bool verbose = false;
   bool trace = false;
   std::vector<std::string> faultTexts;
+  std::string protocol = "modbus";
+  Iec101CliOptions iec101Cli;
+  Iec104Cli iec104;
   ServiceInterface service;
   std::string probeAnswer;
   std::vector<uint32_t> probeSilentAt;
@@ -99,6 +104,10 @@ static int Main(int argc, char** argv) {
   app.add_option("--baud", baud, "baud rate for the RTU silence and a real device (default from the description)");
   app.add_option("--seed", seed, "seed of the value model and the fault rates");
   app.add_option("--values", valuesPath, "JSON object address -> register value to pin")->check(CLI::ExistingFile);
+  app.add_option("--protocol", protocol,
+                 "modbus (default), iec101 (serial lines only) or iec104 (TCP, default 127.0.0.1:2404)")
+      ->check(CLI::IsMember({"modbus", "iec101", "iec104"}));
+  AddIec101Options(app, iec101Cli);
   app.add_option("--rtc-code", service.rtcTestCode,
                  "the two upper-case letters that start the RTC test mode (function 118; default " +
                      std::string(kDefaultRtcTestCode) + ")");
@@ -114,6 +123,7 @@ static int Main(int argc, char** argv) {
   app.add_option("--fault", faultTexts,
                  "fault rule KIND[=ARG][:WHEN]; KIND no-reply, late, bad-checksum, wrong-address, "
                  "exception, truncate, overcount, garbage, close-after; WHEN COUNT, COUNT@SKIP, RATE% or always");
+  AddIec104Options(app, iec104);
   // One flag per fault, the same rule without the kind.
   const std::vector<std::pair<std::string, std::string>> faultFlags = {
       {"no-reply", "WHEN"},         {"late", "MS[:WHEN]"},      {"bad-checksum", "WHEN"},
@@ -178,6 +188,7 @@ static int Main(int argc, char** argv) {
   config.linkPath = linkPath;
   config.serialDevice = serialDevice;
   if (!tcp.empty()) config.tcp = tcp;
+  else if (protocol == "iec104") config.tcp = kIec104DefaultListen;
   else if (!pty && serialDevice.empty()) config.tcp = "127.0.0.1:1502";
   if (!linkPath.empty() && !pty) {
     std::cerr << "tessvar-sim: --link needs --pty\n";
@@ -198,6 +209,16 @@ static int Main(int argc, char** argv) {
       std::cerr << "tessvar-sim: note: close-after applies to TCP connections only\n";
   }
 
+  Iec101Setup iec101;
+  if (protocol == "iec101") {
+    if (!MakeIec101Setup(iec101Cli, profile, rules, seed, trace, iec101, error)) {
+      std::cerr << "tessvar-sim: " << error << "\n";
+      return 2;
+    }
+    rules.clear();
+    config.dataBits = 8;
+  }
+
   RealClock clock;
   Transducer transducer(clock, profile.load.description, options);
   for (const auto& w : transducer.Image().warnings) std::cerr << "tessvar-sim: " << w << "\n";
@@ -209,6 +230,14 @@ static int Main(int argc, char** argv) {
   std::atomic<bool> stop{false};
   InstallStopSignals(&stop);
   SimServer server(config, clock, transducer, faults, stats, log);
+  if (iec101.faults) InstallIec101(server, iec101, profile.load.description, transducer, stats, log);
+  const uint16_t commonAddress =
+      address > 0 ? static_cast<uint16_t>(address) : profile.load.deviceAddress.value_or(config.address);
+  if (protocol == "iec104" && !InstallIec104Station(server, iec104, commonAddress, transducer,
+                                                    profile.load.description, stats, log, trace, error)) {
+    std::cerr << "tessvar-sim: " << error << "\n";
+    return 2;
+  }
   if (!server.Open(error)) {
     std::cerr << "tessvar-sim: " << error << "\n";
     return 1;
@@ -231,7 +260,9 @@ static int Main(int argc, char** argv) {
     std::cerr << " " << FaultName(static_cast<FaultKind>(k)) << " " << faults.applied[k];
     total += faults.applied[k];
   }
-  if (total == 0) std::cerr << " none";
+  const std::string iecFaults = iec101.faults ? Iec101FaultSummary(*iec101.faults) : "";
+  std::cerr << iecFaults;
+  if (total == 0 && iecFaults.empty()) std::cerr << " none";
   std::cerr << "\n";
   return 0;
 }

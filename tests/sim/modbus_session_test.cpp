@@ -333,7 +333,9 @@ TEST(ModbusSession, WakeUpBurstIsAnsweredAtTheRatesConfigured) {
     }
     EXPECT_EQ(rig.SentWithin(40), c.answer);
     // Wake-up octets after a pause are not frames: nothing is counted as dropped.
-    if (onlyLoneZeros && c.name != std::string("zeros without pauses")) EXPECT_EQ(rig.stats.dropped, 0u);
+    if (onlyLoneZeros && c.name != std::string("zeros without pauses")) {
+      EXPECT_EQ(rig.stats.dropped, 0u);
+    }
     EXPECT_EQ(rig.stats.requests, 0u);
   }
 }
@@ -356,7 +358,9 @@ TEST(ModbusSession, RtcTestModeStartsOnlyWithTheRightCode) {
     const auto sent = rig.Exchange(BuildRtuRequest(1, kModbusRtcTestFunction, 0, c.code));
     EXPECT_EQ(ParseRtuReply(sent, reply), c.result);
     EXPECT_EQ(rig.transducer.RtcTestActive(), c.active);
-    if (c.active) EXPECT_EQ(reply, (std::vector<uint8_t>{1, 0x76, 'Q', 'Z'}));
+    if (c.active) {
+      EXPECT_EQ(reply, (std::vector<uint8_t>{1, 0x76, 'Q', 'Z'}));
+    }
   }
 }
 

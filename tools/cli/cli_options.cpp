@@ -55,6 +55,12 @@ std::optional<std::string> ApplyOptions(const CliOptions& o, CKrellonDlg& window
     if (index < 0) index = d.AddItem(kPortList, *o.port);
     d.UserSelect(kPortList, index);
     window.Settings().portText = *o.port;
+    // МЭК-104 connects to 2404 in the window; a number here reaches a station elsewhere.
+    uint32_t tcpPort = 0;
+    const auto r = std::from_chars(o.port->data(), o.port->data() + o.port->size(), tcpPort);
+    if (r.ec == std::errc() && r.ptr == o.port->data() + o.port->size() && tcpPort > 0 && tcpPort <= 65535) {
+      window.Settings().iec104Port = static_cast<uint16_t>(tcpPort);
+    }
   }
   if (o.address) {
     d.UserFocus(kDeviceAddress);

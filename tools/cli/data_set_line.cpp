@@ -26,6 +26,7 @@ std::string DataSetLine(CKrellonDlg& window, bool json) {
   line["device_time"] = d.Text(1096);
   line["status"] = d.Text(1189);
   line["failures"] = window.Run().m_failureCount;
+  line["asdu"] = d.Text(1098);
   line["values"] = values;
   return line.dump();
 }

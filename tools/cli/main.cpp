@@ -14,6 +14,7 @@
 #include "platform/posix/serial_enumeration.h"
 #include "platform/settings_store.h"
 #include "tools/cli/cli_options.h"
+#include "tools/cli/iec_options.h"
 #include "tools/cli/console_host.h"
 #include "tools/cli/data_set_line.h"
 #include "tools/cli/service_commands.h"
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
   CLI::App app{"tessvar-cli: the Tessvar window without a screen"};
   app.add_option("--dat", o.dat, "device description file (.dat)")->required()->check(CLI::ExistingFile);
   app.add_option("--protocol", o.protocol, "protocol list entry (prefix), e.g. \"MODBUS RTU\"");
-  app.add_option("--port", o.port, "serial port (ttyUSB0, /dev/pts/3) or TCP port number");
+  app.add_option("--port", o.port, "serial port (ttyUSB0, /dev/pts/3) or TCP port number (also for МЭК-104, whose window uses 2404)");
   app.add_option("--ip", o.ip, "IPv4 address of a TCP device");
   app.add_option("--address", o.address, "device address");
   app.add_option("--poll-ms", o.pollMs, "poll period in milliseconds");
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
   app.add_option("--record-time", o.recordTime, "stop after hh:mm:ss");
   app.add_option("--data-sets", o.dataSets, "stop after this many data sets");
   app.add_flag("--json", o.json, "one JSON object per data set");
+  IecCliOptions iec;
+  AddIecOptions(app, iec);
   ServiceOptions service;
   AddServiceOptions(app, service);
   CLI11_PARSE(app, argc, argv);
@@ -76,6 +79,10 @@ int main(int argc, char** argv) {
   if (window.FilePage()) d.UserFocus(1094);  // leaving the page closes it
   host.RunPosted();
   if (const auto error = ApplyOptions(o, window)) {
+    std::cerr << "tessvar-cli: " << *error << std::endl;
+    return 1;
+  }
+  if (const auto error = ApplyIecOptions(iec, window)) {
     std::cerr << "tessvar-cli: " << *error << std::endl;
     return 1;
   }

@@ -1,0 +1,68 @@
+#pragma once
+// The IEC 60870-5-101 engine of a run: the transducer as the secondary of an unbalanced
+// FT1.2 link on the window's serial line. A run start initialises the link (unless the run
+// restarts softly after an activation termination) and sends the interrogation; every tick
+// collects one reply into the ASDU decoder and sends the read command or a class 2 poll by
+// the read mode. A completed value image is handed to the tick as one data set.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "acquisition/iec_data_set.h"
+#include "acquisition/link_engine.h"
+#include "link/iec101_link.h"
+#include "link/iec_asdu_decoder.h"
+
+namespace tessvar {
+
+inline constexpr std::string_view kIecLinkInitFailed = "Ошибка при инициализации канала";
+inline constexpr std::string_view kIecNotConfirmed = "Нет подтверждения активации/деактивации опроса";
+
+// The message a refused interrogation shows, by the result of the class 2 poll after it.
+std::string_view InterrogationRefusalText(LinkResult second);
+
+class Iec101Engine final : public LinkEngine {
+ public:
+  static constexpr uint32_t kCommandReplyWaitMs = 350;
+
+  explicit Iec101Engine(const EngineContext& context);
+
+  OpenOutcome OpenPort() override;
+  void DrainStale() override;
+  FirstRequestOutcome SendFirstRequest(const RequestBlock& block) override;
+  bool IsOpen() const override;
+  CollectOutcome Collect(std::vector<uint8_t>& reply) override;
+  bool ReplyHasData() const override;
+  bool EachReplyIsDataSet() const override { return true; }
+  AfterRequest SendRequest(const RequestBlock& block) override;
+  ClockWriteOutcome WriteClock(const ClockTarget& target) override;
+  bool ConverterTimeFromRegisters() const override { return false; }
+  std::string AsduFieldText() const override;
+  bool ValuesCameUntimed() const override;
+  std::optional<ConverterTime> DecodedConverterTime() const override;
+  std::vector<bool> AwaitedEntries() const override { return handedAwaited_; }
+  void RestrictAvailability(std::span<const PollEntry> entries,
+                            AvailabilityMarks& marks) const override;
+  void Close(LinkClose how) override;
+
+  // For tests and the clock commands.
+  CIec101Link& Link() { return link_; }
+  const AsduDecoder& Decoder() const { return decoder_; }
+
+ private:
+  uint16_t LinkAddress() const;
+  void SendNext();
+
+  EngineContext ctx_;
+  CIec101Link link_;
+  Iec101LinkParams params_;
+  AsduDecoder decoder_;
+  IecReadMode mode_ = IecReadMode::GroupPoll;
+  std::optional<IecReadCursor> readList_;
+  std::vector<bool> handedAwaited_;
+  LinkResult lastResult_ = LinkResult::kGood;
+  bool replyHadImage_ = false;
+  bool softRestartPending_ = false;
+};
+
+}  // namespace tessvar

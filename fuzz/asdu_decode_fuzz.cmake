@@ -1,0 +1,1 @@
+tessvar_add_fuzzer(asdu_decode_fuzz SOURCE asdu_decode_fuzz.cpp DEPS tessvar_link)

@@ -1,0 +1,1 @@
+tessvar_add_fuzzer(ft12_reply_fuzz SOURCE ft12_reply_fuzz.cpp DEPS tessvar_link)

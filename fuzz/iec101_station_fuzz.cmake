@@ -1,0 +1,1 @@
+tessvar_add_fuzzer(iec101_station_fuzz SOURCE iec101_station_fuzz.cpp DEPS tessvar_sim)

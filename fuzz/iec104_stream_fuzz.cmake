@@ -1,0 +1,1 @@
+tessvar_add_fuzzer(iec104_stream_fuzz SOURCE iec104_stream_fuzz.cpp DEPS tessvar_link tessvar_seams)

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# tessvar-cli "МЭК-104" against tessvar-sim --protocol iec104 on loopback TCP, with pinned
+# values: every read mode and monitor type prints exactly the served values, the ASDU field
+# and the converter time; the recording holds one line per data set; every fault of the
+# station that ends the connection counts exactly one failure and the run recovers with the
+# right values, and the faults the client weathers count none.
+set -u
+CLI="$1"; SIM="$2"; SAMPLES="$3"
+DAT="$SAMPLES/iec104.dat"
+WORK=$(mktemp -d)
+SIM_PID=""
+cleanup() { [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null; wait 2>/dev/null; rm -rf "$WORK"; }
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start_sim() {
+  "$SIM" --dat "$DAT" --protocol iec104 --tcp 127.0.0.1:0 --values "$WORK/values.json" "$@" \
+    >"$WORK/sim.out" 2>"$WORK/sim.err" &
+  SIM_PID=$!
+  for _ in $(seq 1 50); do
+    [ -s "$WORK/sim.out" ] && break
+    sleep 0.1
+  done
+  PORT=$(grep -o '127\.0\.0\.1:[0-9]*' "$WORK/sim.out" | head -1 | cut -d: -f2)
+  [ -n "$PORT" ] || fail "simulator did not start: $(cat "$WORK/sim.err")"
+}
+stop_sim() { kill "$SIM_PID" 2>/dev/null; wait "$SIM_PID" 2>/dev/null; SIM_PID=""; }
+
+# Udc1 (address 1) and Udc2 (address 7) pinned; the others served by the value model.
+cat >"$WORK/values.json" <<'JSON'
+{"0x01": 1500, "0x07": 50536, "0x06": 5000}
+JSON
+
+# check OUT COUNT ASDU TIMED FAILURES: every line carries the pinned values.
+check() {
+  python3 - "$@" <<'PY'
+import json, re, sys
+out, count, asdu, timed, failures = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4] == "1", sys.argv[5]
+lines = open(out, encoding="utf-8").read().splitlines()
+assert len(lines) == count, (len(lines), lines)
+for l in lines:
+    d = json.loads(l)
+    v = d["values"]
+    assert v["Udc1"] == "1500" and v["Udc2"] == "-15000" and v["f1"] == "5000", v
+    assert d["asdu"] == asdu, d["asdu"]
+    assert re.fullmatch(r"\d\d : \d\d : \d\d\.\d\d", d["device_time"]), d["device_time"]
+    if not timed:
+        assert d["device_time"] == "00 : 00 : 00.00", d["device_time"]
+last = json.loads(lines[-1])
+assert str(last["failures"]) == failures, (last["failures"], failures)
+assert last["status"] == "Запрос данных", last["status"]
+PY
+}
+
+run_cli() {  # NAME MODE DATASETS [more cli options]
+  local name="$1" mode="$2" sets="$3"; shift 3
+  timeout 90 "$CLI" --dat "$DAT" --protocol "МЭК-104" --ip 127.0.0.1 --port "$PORT" --codes \
+    --poll-ms 100 --iec-mode "$mode" --data-sets "$sets" --json "$@" >"$WORK/$name.out" 2>"$WORK/$name.err"
+  local rc=$?
+  [ "$rc" = 0 ] || fail "$name: exit $rc: $(cat "$WORK/$name.err")"
+}
+
+# --- every read mode and monitor type
+for type in ${IEC104_E2E_TYPES:-9 10 21 34 35 143}; do
+  for sq in "" "--iec104-sq"; do
+    [ -n "$sq" ] && [ "$type" != 9 ] && [ "$type" != 21 ] && continue
+    start_sim --iec104-type "$type" $sq --iec104-cyclic 150
+    for mode in group read cyclic; do
+      name="m_${mode}_${type}${sq:+_sq}"
+      run_cli "$name" "$mode" 3
+      timed=0; case "$type" in 10|34|143) timed=1 ;; esac
+      check "$WORK/$name.out" 3 "$type" "$timed" 0 || fail "$name"
+    done
+    stop_sim
+  done
+done
+
+# --- the recording: a header and one CR LF line per data set, in Windows-1251
+start_sim --iec104-type 34
+run_cli rec group 4 --record "$WORK/rec"
+stop_sim
+python3 - "$WORK/rec.txt" <<'PY' || fail "recording"
+import sys
+data = open(sys.argv[1], "rb").read()
+lines = data.split(b"\r\n")
+assert lines[-1] == b"", "last line not ended"
+body = [l for l in lines[3:-1] if l]
+assert len(body) == 4, len(body)
+assert "Время".encode("cp1251") in lines[2], lines[2]
+for l in body:
+    cells = [c.strip() for c in l.split(b"\t")]
+    assert b"1500" in cells and b"-15000" in cells, cells
+PY
+
+# --- faults on the first connection: FAULT MODE DATASETS FAILURES
+while read -r fault mode sets failures; do
+  start_sim --iec104-cyclic 150 --iec104-fault "$fault"
+  name="f_${fault//[=@]/_}_$mode"
+  run_cli "$name" "$mode" "$sets"
+  stop_sim
+  check "$WORK/$name.out" "$sets" 9 0 "$failures" || fail "$name: $(tail -3 "$WORK/sim.err")"
+done <<'FAULTS'
+close-after=1000 group 30 1
+stopdt=800 cyclic 15 1
+negative group 3 1
+negative=47 read 3 1
+garbage=700 group 25 1
+no-answer cyclic 3 1
+burst group 6 0
+split cyclic 6 0
+testfr=100 group 6 0
+FAULTS
+echo "iec104 cli end to end: ok"
