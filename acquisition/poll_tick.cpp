@@ -115,13 +115,21 @@ void CRunControl::Impl::AfterDataSet(std::span<const uint8_t> dataSet, bool iecI
   options.physicalUnits = ctx.settings.displayMode == DisplayMode::PhysicalUnits;
   options.iec = iecImage;
   options.divisors = ctx.description.divisors;
-  if (iecImage) {
-    const LinkEngine* link = Engine();
-    DecodeIecImage(entries, dataSet, link ? link->AwaitedEntries() : std::vector<bool>{}, options,
-                   raw);
-  } else {
-    DecodeDataSet(entries, dataSet, options, raw);
-  }
+  const auto decode = [&](RawValues& into) {
+    if (iecImage) {
+      const LinkEngine* link = Engine();
+      DecodeIecImage(entries, dataSet, link ? link->AwaitedEntries() : std::vector<bool>{}, options,
+                     into);
+    } else {
+      DecodeDataSet(entries, dataSet, options, into);
+    }
+  };
+  decode(raw);
+  // The counters' own codes, whatever the display mode, for the energy check.
+  RawValues codes = raw;
+  options.physicalUnits = false;
+  decode(codes);
+  counterCodes = CounterCodeTexts(codes);
   const bool wasStale = state.m_valuesStale;
   state.m_valuesStale = false;
   RefreshValues();

@@ -324,7 +324,12 @@ void CRunControl::OnResetFailures() {
 }
 void CRunControl::OnDisplayMode() { impl_->OnDisplayMode(); }
 void CRunControl::OnClockSync() { impl_->OnClockSync(); }
+ServiceOutcome CRunControl::OnRtcCheck(std::string_view testCode) {
+  return impl_->OnRtcCheck(testCode);
+}
 void CRunControl::RefreshValues() { impl_->RefreshValues(); }
+std::array<std::string, 4> CRunControl::CounterCodes() const { return impl_->counterCodes; }
+ConverterTime CRunControl::DeviceTime() const { return impl_->raw.time; }
 const RunState& CRunControl::State() const { return impl_->state; }
 void CRunControl::SetDataSetListener(std::function<void()> listener) {
   impl_->dataSetListener = std::move(listener);

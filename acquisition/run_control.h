@@ -2,10 +2,12 @@
 // Start, stop and the poll tick of an acquisition run of the main window. The window owns
 // the data this works on and hands it over as a RunContext of references and callbacks;
 // CRunControl owns the run state, the link engines and the recording file.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace tessvar {
 
@@ -21,6 +23,8 @@ struct ConnectionSettings;
 struct DeviceDescription;
 class MeasurementCatalogue;
 struct AvailabilityMarks;
+struct ServiceOutcome;
+struct ConverterTime;
 
 // Window timers of a run (ids passed to WindowHost::SetTimer with the main window).
 inline constexpr int kPollTimer = 1;
@@ -85,7 +89,12 @@ class CRunControl {
   void OnResetFailures();     // "RST"
   void OnDisplayMode();       // the display-mode toggle
   void OnClockSync();         // "Синхронизация RTC"
+  ServiceOutcome OnRtcCheck(std::string_view testCode);  // "Проверка RTC"
   void RefreshValues();       // after a description load and at start-up
+  // What the energy check reads after each data set: the codes of Wdc1, Qdc1, Wdc2, Qdc2
+  // as decimal texts, and the transducer's time.
+  std::array<std::string, 4> CounterCodes() const;
+  ConverterTime DeviceTime() const;
 
   const RunState& State() const;
   // Called after every data set that was decoded and presented (the command-line front end

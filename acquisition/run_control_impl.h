@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "acquisition/data_set.h"
+#include "acquisition/energy_check.h"
 #include "acquisition/poll_plan.h"
 #include "acquisition/presentation.h"
 #include "acquisition/recording.h"
+#include "acquisition/rtc_check.h"
 #include "acquisition/run_control.h"
 #include "acquisition/run_view.h"
 #include "acquisition/link_engine.h"
@@ -47,6 +49,7 @@ struct CRunControl::Impl {
   std::vector<uint8_t> accumulation;
   std::vector<uint8_t> reply;
   RawValues raw;
+  CounterTexts counterCodes{"0", "0", "0", "0"};  // the DC counters' codes, any display mode
   KiloFlags kilo1, kilo2;
   std::array<PresentedText, kPresentedCount> shown;
   std::string computerTimeText;
@@ -88,6 +91,8 @@ struct CRunControl::Impl {
 
   // --- clock_sync.cpp
   void OnClockSync();
+  // --- rtc_check.cpp
+  ServiceOutcome OnRtcCheck(std::string_view testCode);
 
   // --- poll_tick.cpp
   void PollTick();

@@ -50,7 +50,10 @@ inline constexpr int kResetFailures = 1209;
 inline constexpr int kRtcCheck = 1213;
 inline constexpr int kEnergyCheck = 1215;
 
-// System menu command of the About item (low 4 bits are the system's own).
+// System menu commands (low 4 bits are the system's own): About, and the two service
+// checks whose buttons the layout keeps hidden.
 inline constexpr int kAboutCommand = 16;
+inline constexpr int kRtcCheckCommand = 32;
+inline constexpr int kEnergyCheckCommand = 48;
 
 }  // namespace tessvar::idc

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <string>
 
+#include "acquisition/rtc_check.h"
 #include "app/control_ids.h"
+#include "app/energy_check_dlg.h"
 #include "app/file_page.h"
 #include "app/main_window_template.h"
+#include "app/rtc_test_code_setting.h"
 #include "app/stored_port.h"
 #include "ui/data_exchange.h"
 #include "ui/pages/iec_property_page.h"
@@ -116,6 +119,8 @@ void CKrellonDlg::BindHandlers() {
   d.OnClick(idc::kDisplayMode, [this] { run_->OnDisplayMode(); });
   d.OnClick(idc::kResetFailures, [this] { run_->OnResetFailures(); });
   d.OnClick(idc::kClockSync, [this] { run_->OnClockSync(); });
+  d.OnClick(idc::kRtcCheck, [this] { run_->OnRtcCheck(ReadRtcTestCode(store_)); });
+  d.OnClick(idc::kEnergyCheck, [this] { OnEnergyCheck(); });
   d.OnTimer([this](int id) { run_->OnTimer(id); });
 
   d.OnClick(idc::kFileTab, [this] { OnFileTab(); });
@@ -141,7 +146,7 @@ void CKrellonDlg::BindHandlers() {
     OnCancelOrClose();
   });
   d.OnClose([this] { OnCancelOrClose(); });
-  for (int command = idc::kAboutCommand; command < idc::kAboutCommand + 16; ++command)
+  for (int command = idc::kAboutCommand; command < idc::kEnergyCheckCommand + 16; ++command)
     d.OnCommand(command, [this, command] { OnSysCommand(command); });
 }
 
@@ -397,7 +402,18 @@ void CKrellonDlg::OnCancelOrClose() {
 }
 
 void CKrellonDlg::OnSysCommand(int command) {
-  if ((command & ~0xF) != idc::kAboutCommand) return;
+  switch (command & ~0xF) {
+    case idc::kRtcCheckCommand:
+      dialog_.FireClick(idc::kRtcCheck);
+      return;
+    case idc::kEnergyCheckCommand:
+      dialog_.FireClick(idc::kEnergyCheck);
+      return;
+    case idc::kAboutCommand:
+      break;
+    default:
+      return;
+  }
   if (about_ && !about_->Ended()) return;  // one About box at a time
   about_ = std::make_unique<Dialog>(AboutTemplate());
   Dialog* box = about_.get();

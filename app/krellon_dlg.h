@@ -43,6 +43,7 @@ class TcpSocket;
 class COpenFile;
 class CRS485Dlg;
 class IEC_Property;
+class Check_W_C;
 
 // What differs between the window program, the command-line front end and the tests.
 struct KrellonSeams {
@@ -124,6 +125,9 @@ class CKrellonDlg : public PageOwner {
   // Runs a system-menu command: the About command opens the About box.
   void OnSysCommand(int command);
   Dialog* AboutBox() { return about_ ? about_.get() : nullptr; }
+  // "Проверка подсчета энергии и кол-ва электричества" (app/energy_check_launch.cpp): ends
+  // the run, opens a further check window centred on this one, restarts at 200 ms.
+  Check_W_C& OnEnergyCheck();
 
   // --- pages
   COpenFile* FilePage() { return filePage_.get(); }
@@ -202,6 +206,7 @@ class CKrellonDlg : public PageOwner {
   std::unique_ptr<CRunControl> run_;
   std::unique_ptr<ColourObserver> colourObserver_;
   std::unique_ptr<Dialog> about_;
+  std::vector<std::unique_ptr<Check_W_C>> energyChecks_;
   std::unique_ptr<COpenFile> filePage_, closedFilePage_;
   std::unique_ptr<CRS485Dlg> serialPage_, closedSerialPage_;
   std::unique_ptr<IEC_Property> iecPage_, closedIecPage_;

@@ -38,6 +38,9 @@ void CKrellonDlg::FillLists() {
     systemMenu_.push_back({0, {}});
     systemMenu_.push_back({idc::kAboutCommand, std::string(kAboutMenuText)});
   }
+  // The service checks: their buttons stay hidden in the layout, the menu reaches them.
+  systemMenu_.push_back({idc::kRtcCheckCommand, std::string(kRtcCheckMenuText)});
+  systemMenu_.push_back({idc::kEnergyCheckCommand, std::string(kEnergyCheckMenuText)});
   // The separator under the tab row.
   d.SetLines({{0, 18, 600, 18, kBlack}, {600, 18, 600, 0, kBlack}});
 

@@ -13,6 +13,9 @@ inline constexpr int kMainWindowTemplateId = 102;
 inline constexpr int kAboutTemplateId = 100;
 inline constexpr std::string_view kMainWindowCaption = "Tessvar";
 inline constexpr std::string_view kAboutMenuText = "&About Tessvar";
+inline constexpr std::string_view kRtcCheckMenuText = "Проверка RTC";
+inline constexpr std::string_view kEnergyCheckMenuText =
+    "Проверка подсчета энергии и кол-ва электричества";
 
 const DialogTemplate& MainWindowTemplate();
 const DialogTemplate& AboutTemplate();

@@ -45,6 +45,10 @@ class CModbusMaster {
   void SendWriteRegisters(bool ascii, uint8_t address, uint16_t start,
                           std::span<const uint16_t> values, CTcpLink* link = nullptr);
 
+  // Wakes the transducer's service interface (link/rtc_probe.h) and leaves the line at
+  // 19200,E,8,1; the two answer octets, first high, or 0xFFFF when none came.
+  uint16_t ProbeRtcMode();
+
   CSerialLine& Serial() { return serial_; }
   uint16_t TransactionCounter() const { return transaction_; }
   void SetTransactionCounter(uint16_t value) { transaction_ = value; }

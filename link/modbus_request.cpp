@@ -26,6 +26,8 @@ size_t KnownPduLength(std::span<const uint8_t> pdu) {
     case modbus_function::kWriteMultiple:
       if (pdu.size() < 6) return kNeedMore;
       return 6 + static_cast<size_t>(pdu[5]);
+    case modbus_function::kRtcTest:
+      return 3;
     default:
       return 0;
   }
@@ -84,6 +86,13 @@ ModbusRequest ParseRequestPdu(std::span<const uint8_t> pdu) {
       req.data.assign(data.begin(), data.end());
       return req;
     }
+    case modbus_function::kRtcTest:
+      if (pdu.size() != 3) {
+        req.exception = modbus_exception::kIllegalDataValue;
+        return req;
+      }
+      req.data.assign(pdu.begin() + 1, pdu.end());
+      return req;
     default:
       req.exception = modbus_exception::kIllegalFunction;
       return req;
@@ -204,6 +213,12 @@ std::vector<uint8_t> BuildWriteMultipleReplyPdu(uint16_t start, uint16_t quantit
 
 std::vector<uint8_t> BuildExceptionPdu(uint8_t function, uint8_t code) {
   return {static_cast<uint8_t>(function | modbus::kExceptionFlag), code};
+}
+
+std::vector<uint8_t> BuildRtcTestReplyPdu(std::span<const uint8_t> code) {
+  std::vector<uint8_t> pdu = {modbus_function::kRtcTest, static_cast<uint8_t>(code.size())};
+  pdu.insert(pdu.end(), code.begin(), code.end());
+  return pdu;
 }
 
 std::vector<uint8_t> FrameRtu(uint8_t unit, std::span<const uint8_t> pdu) {

@@ -25,6 +25,7 @@ namespace modbus_function {
 inline constexpr uint8_t kReadHolding = modbus::kReadHoldingRegisters;
 inline constexpr uint8_t kReadInput = modbus::kReadInputRegisters;
 inline constexpr uint8_t kWriteMultiple = modbus::kWriteMultipleRegisters;
+inline constexpr uint8_t kRtcTest = modbus::kRtcTestFunction;  // no start, two code octets
 }  // namespace modbus_function
 
 // Largest quantities a well-formed request may carry.
@@ -47,7 +48,7 @@ struct ModbusRequest {
   uint16_t start = 0;
   uint16_t quantity = 0;
   uint8_t byteCount = 0;      // function 16 only
-  std::vector<uint8_t> data;  // function 16: the byteCount value bytes as sent
+  std::vector<uint8_t> data;  // function 16: the byteCount value bytes as sent; 118: the code
   // Non-zero: the frame is sound but the request must be refused with this exception
   // (1 for a function this server does not know, 3 for a quantity or byte count out of range).
   uint8_t exception = 0;
@@ -84,6 +85,8 @@ RequestParseResult ParseTcpRequest(std::span<const uint8_t> bytes);
 std::vector<uint8_t> BuildReadRegistersPdu(uint8_t function, std::span<const uint16_t> values);
 std::vector<uint8_t> BuildWriteMultipleReplyPdu(uint16_t start, uint16_t quantity);
 std::vector<uint8_t> BuildExceptionPdu(uint8_t function, uint8_t code);
+// Function 118 accepted: the function, a byte count and the code echoed.
+std::vector<uint8_t> BuildRtcTestReplyPdu(std::span<const uint8_t> code);
 
 // Frames a PDU for the wire: RTU appends the CRC (low byte first), ASCII writes ':' hex LRC
 // CR LF, TCP puts the MBAP header in front.

@@ -17,7 +17,12 @@ void MemorySerialPort::Deliver(std::span<const uint8_t> bytes, uint32_t delayMs,
 
 void MemorySerialPort::Deliver(Line& line, Clock& clock, std::span<const uint8_t> bytes,
                                uint32_t delayMs, uint32_t msPerByte) {
-  uint64_t at = clock.MonotonicMs() + delayMs;
+  DeliverAt(line, clock.MonotonicMs() + delayMs, bytes, msPerByte);
+}
+
+void MemorySerialPort::DeliverAt(Line& line, uint64_t atMs, std::span<const uint8_t> bytes,
+                                 uint32_t msPerByte) {
+  uint64_t at = atMs;
   // Bytes never overtake what is already on the way.
   if (!line.incoming.empty()) at = std::max(at, line.incoming.back().first);
   for (uint8_t b : bytes) {
@@ -29,9 +34,15 @@ void MemorySerialPort::Deliver(Line& line, Clock& clock, std::span<const uint8_t
 bool MemorySerialPort::Open(std::string_view name) {
   line_->openedNames.emplace_back(name);
   if (line_->refuseOpen || name.empty()) return false;
+  if (!open_) ++line_->openPorts;
   open_ = true;
   ioError_ = false;
   return true;
+}
+
+void MemorySerialPort::Close() {
+  if (open_) --line_->openPorts;
+  open_ = false;
 }
 
 std::optional<SerialConfig> MemorySerialPort::CurrentConfig() {

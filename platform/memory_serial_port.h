@@ -35,16 +35,22 @@ class MemorySerialPort : public SerialPort {
     // Pending bytes with the monotonic time at which each becomes readable.
     std::deque<std::pair<uint64_t, uint8_t>> incoming;
     size_t readCalls = 0;
+    int openPorts = 0;  // ports on this line open now
   };
 
   explicit MemorySerialPort(Clock& clock);
   MemorySerialPort(Clock& clock, std::shared_ptr<Line> line);
+  ~MemorySerialPort() override { Close(); }
 
   std::shared_ptr<Line> SharedLine() const { return line_; }
   // Bytes arriving from the far end: the first after delayMs, then one every msPerByte.
   void Deliver(std::span<const uint8_t> bytes, uint32_t delayMs = 0, uint32_t msPerByte = 0);
   static void Deliver(Line& line, Clock& clock, std::span<const uint8_t> bytes,
                       uint32_t delayMs = 0, uint32_t msPerByte = 0);
+  // The same from a given monotonic moment, which may lie in the past (a reply that was due
+  // while the clock jumped).
+  static void DeliverAt(Line& line, uint64_t atMs, std::span<const uint8_t> bytes,
+                        uint32_t msPerByte = 0);
 
   bool Open(std::string_view name) override;
   bool IsOpen() const override { return open_; }
@@ -54,7 +60,7 @@ class MemorySerialPort : public SerialPort {
   size_t BytesQueued() override;
   size_t Read(std::span<uint8_t> buffer) override;
   bool WaitTransmitted(uint32_t timeoutMs) override;
-  void Close() override { open_ = false; }
+  void Close() override;
   bool HasIoError() const override { return ioError_; }
 
  private:

@@ -255,8 +255,13 @@ int DialogView::IdOf(const QWidget* w) const {
 }
 
 void DialogView::SetMenuCommand(const QString& text, int command) {
-  menuText_ = text;
-  menuCommand_ = command;
+  for (auto& item : menu_) {
+    if (item.second == command) {
+      item.first = text;
+      return;
+    }
+  }
+  menu_.emplace_back(text, command);
 }
 
 void DialogView::ControlChanged(int id) {
@@ -462,14 +467,18 @@ void DialogView::keyPressEvent(QKeyEvent* e) {
 }
 
 void DialogView::RunMenuCommand() {
-  if (dialog_ && menuCommand_ >= 0) dialog_->UserCommand(menuCommand_);
+  if (dialog_ && !menu_.empty()) dialog_->UserCommand(menu_.front().second);
 }
 
 void DialogView::contextMenuEvent(QContextMenuEvent* e) {
-  if (menuCommand_ < 0) return;
+  if (menu_.empty()) return;
   QMenu menu(this);
-  QAction* about = menu.addAction(menuText_);
-  connect(about, &QAction::triggered, this, [this] { RunMenuCommand(); });
+  for (const auto& [text, command] : menu_) {
+    QAction* action = menu.addAction(text);
+    connect(action, &QAction::triggered, this, [this, command = command] {
+      if (dialog_) dialog_->UserCommand(command);
+    });
+  }
   menu.exec(e->globalPos());
 }
 

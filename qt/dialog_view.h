@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "qt/dialog_units.h"
@@ -32,7 +34,8 @@ class DialogView : public QWidget, public DialogObserver {
   // The view a widget belongs to (the nearest DialogView above it), or nullptr.
   static DialogView* ViewOwning(const QWidget* w);
 
-  // The item of the window menu (context menu and F1) that sends `command` to the Dialog.
+  // An item of the window menu (the context menu) that sends `command` to the Dialog; the
+  // same command again renames its item. F1 runs the first item.
   void SetMenuCommand(const QString& text, int command);
   // Stops mirroring and forwarding for good (the Dialog is about to go) and hides the view.
   void Detach();
@@ -65,8 +68,7 @@ class DialogView : public QWidget, public DialogObserver {
   DialogUnits units_;
   std::map<int, QWidget*> widgets_;
   std::map<int, QPalette> basePalettes_;
-  QString menuText_;
-  int menuCommand_ = -1;
+  std::vector<std::pair<QString, int>> menu_;  // text, command
   bool innerPage_ = false;
   qreal fontScale_ = 1.0;  // the font used over the one the template asks for
   QMetaObject::Connection focusConnection_;

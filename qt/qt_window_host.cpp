@@ -49,8 +49,8 @@ DialogView& QtWindowHost::Attach(Dialog& d, DialogView* owner) {
   if (DialogView* existing = ViewOf(d)) return *existing;
   d.SetWaitGate(&gate_);
   auto* view = new DialogView(d, owner);  // owned by its owner view, or by this host
-  if (menuCommand_ >= 0 && (d.Template().flags & dlg::kSystemMenu))
-    view->SetMenuCommand(menuText_, menuCommand_);
+  if (d.Template().flags & dlg::kSystemMenu)
+    for (const auto& [text, command] : menu_) view->SetMenuCommand(text, command);
   const Dialog* key = &d;
   view->onEnded = [this, key] {
     auto it = views_.find(key);
@@ -91,8 +91,14 @@ void QtWindowHost::DetachAll() {
 }
 
 void QtWindowHost::SetMenuCommand(const QString& text, int command) {
-  menuText_ = text;
-  menuCommand_ = command;
+  bool known = false;
+  for (auto& item : menu_) {
+    if (item.second == command) {
+      item.first = text;
+      known = true;
+    }
+  }
+  if (!known) menu_.emplace_back(text, command);
   for (auto& [d, v] : views_)
     if (v && (d->Template().flags & dlg::kSystemMenu)) v->SetMenuCommand(text, command);
 }

@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "qt/dialog_view.h"
 #include "ui/timer_schedule.h"
@@ -45,7 +46,8 @@ class QtWindowHost : public WindowHost {
   // The folder the first file dialog opens in; later ones open where the last one ended.
   void SetStartFolder(const QString& folder) { lastFolder_ = folder; }
   const QString& LastFolder() const { return lastFolder_; }
-  // The window-menu item (context menu and F1) of every dialog with a system menu.
+  // A window-menu item (context menu; F1 runs the first) of every dialog with a system
+  // menu. The same command again renames its item.
   void SetMenuCommand(const QString& text, int command);
 
   // WindowHost
@@ -124,8 +126,7 @@ class QtWindowHost : public WindowHost {
   int skippedTicks_ = 0;
   std::optional<std::string> presetOpen_;
   QString lastFolder_;
-  QString menuText_;
-  int menuCommand_ = -1;
+  std::vector<std::pair<QString, int>> menu_;  // text, command
   std::mutex postedMutex_;
   std::deque<std::function<void()>> posted_;
   bool drainQueued_ = false;  // guarded by postedMutex_

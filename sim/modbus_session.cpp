@@ -90,6 +90,11 @@ void ModbusSession::Log(const std::string& line) const {
 void ModbusSession::Receive(std::span<const uint8_t> bytes, uint64_t nowMs) {
   if (bytes.empty() || closing_) return;
   if (options_.trace && log_) Log(std::string(FramingName(options_.framing)) + " rx " + HexText(bytes));
+  if (options_.framing != ModbusFraming::Tcp) {
+    if (wakeUp_.Feed(bytes, nowMs)) AnswerWakeUp(nowMs);
+    // A wake-up octet on a quiet line is no frame: it is neither parsed nor counted.
+    if (wakeUp_.LoneZero() && buffer_.empty()) return;
+  }
   if (options_.framing == ModbusFraming::Rtu && !buffer_.empty() && nowMs - lastByteMs_ >= silenceMs_) {
     // The gap is only seen between two reads: when the loop itself was late, bytes that lay
     // in the driver's buffer look late too. If the old and the new bytes together make a
@@ -102,6 +107,16 @@ void ModbusSession::Receive(std::span<const uint8_t> bytes, uint64_t nowMs) {
   buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
   lastByteMs_ = nowMs;
   Parse(false, nowMs);
+}
+
+void ModbusSession::AnswerWakeUp(uint64_t nowMs) {
+  // The answer leaves once the master has had time to switch to the answer rate.
+  constexpr uint64_t kAnswerDelayMs = 10;
+  const uint32_t rate = options_.lineRate ? options_.lineRate() : 0;
+  auto answer = transducer_.ProbeAnswer(rate);
+  Log("wake-up burst at " + (rate ? std::to_string(rate) + " baud" : std::string("an unknown rate")) +
+      (answer ? " -> answered " + HexText(*answer) : std::string(" -> no answer")));
+  if (answer) pending_.push_back({nowMs + kAnswerDelayMs, std::move(*answer)});
 }
 
 void ModbusSession::Tick(uint64_t nowMs) {
@@ -183,6 +198,9 @@ void ModbusSession::Handle(const ModbusRequest& req, uint64_t nowMs) {
   } else if (req.function == modbus_function::kWriteMultiple) {
     const uint8_t ex = transducer_.WriteRegisters(req.start, req.quantity, req.data);
     pdu = ex ? BuildExceptionPdu(req.function, ex) : BuildWriteMultipleReplyPdu(req.start, req.quantity);
+  } else if (req.function == modbus_function::kRtcTest) {
+    const uint8_t ex = transducer_.StartRtcTest(req.data);
+    pdu = ex ? BuildExceptionPdu(req.function, ex) : BuildRtcTestReplyPdu(req.data);
   } else {
     pdu = BuildExceptionPdu(req.function, modbus_exception::kIllegalFunction);
   }

@@ -12,6 +12,7 @@
 #include "sim/fault_injector.h"
 #include "sim/stream_session.h"
 #include "sim/transducer.h"
+#include "sim/wake_up_detector.h"
 
 namespace tessvar::sim {
 
@@ -22,6 +23,9 @@ struct ModbusSessionOptions {
   uint8_t address = 1;   // serial framings answer this address only (0 = broadcast, no reply)
   uint32_t baud = 9600;  // for the RTU silence t3.5
   bool trace = false;    // log every byte received and every reply frame, in hexadecimal
+  // Serial framings: the rate the line is set to now (0 or empty: unknown). A wake-up burst
+  // is answered according to the rate it came at.
+  std::function<uint32_t()> lineRate = {};
 };
 
 // t3.5 in whole milliseconds, rounded up: 3.5 characters of 11 bits, 1.75 ms above 19200 baud.
@@ -45,6 +49,7 @@ class ModbusSession : public StreamSession {
  private:
   void Parse(bool frameEnded, uint64_t nowMs);
   void Handle(const ModbusRequest& request, uint64_t nowMs);
+  void AnswerWakeUp(uint64_t nowMs);
   void Log(const std::string& line) const;
   std::string Describe(const ModbusRequest& r) const;
 
@@ -61,6 +66,7 @@ class ModbusSession : public StreamSession {
     std::vector<uint8_t> bytes;
   };
   std::deque<Pending> pending_;
+  WakeUpDetector wakeUp_;
   uint64_t repliesHere_ = 0;
   uint64_t noise_;
   bool closing_ = false;

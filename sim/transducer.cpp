@@ -1,5 +1,6 @@
 #include "sim/transducer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "link/modbus_request.h"
@@ -15,6 +16,9 @@ bool NameHas(const std::string& name, std::string_view slotName) {
   needle += ")";
   return name.find(needle) != std::string::npos;
 }
+
+// Wdc and Qdc of either channel.
+bool IsSteadyDcCounter(int slot) { return slot == 3 || slot == 5 || slot == 24 || slot == 26; }
 
 }  // namespace
 
@@ -59,7 +63,29 @@ Transducer::Transducer(Clock& clock, const DeviceDescription& description, Trans
       values_(clock, options.seed, options.nominals),
       nominals_(options.nominals),
       deviceClock_(clock),
-      pinned_(std::move(options.pinned)) {}
+      pinned_(std::move(options.pinned)),
+      service_(std::move(options.service)) {
+  values_.SetSteadyDc(options.steadyDc);
+}
+
+std::optional<std::vector<uint8_t>> Transducer::ProbeAnswer(uint32_t lineRate) const {
+  constexpr uint32_t kFastRate = 76800, kSlowRate = 4800;
+  bool answers = false;
+  if (lineRate == kFastRate) answers = service_.answerFastProbe;
+  else if (lineRate == kSlowRate) answers = service_.answerSlowProbe;
+  else if (lineRate == 0) answers = service_.answerFastProbe || service_.answerSlowProbe;
+  if (!answers) return std::nullopt;
+  return std::vector<uint8_t>{static_cast<uint8_t>(service_.probeAnswer >> 8),
+                              static_cast<uint8_t>(service_.probeAnswer & 0xFF)};
+}
+
+uint8_t Transducer::StartRtcTest(std::span<const uint8_t> code) {
+  const std::string_view expected = service_.rtcTestCode;
+  if (code.size() != expected.size() || !std::equal(code.begin(), code.end(), expected.begin()))
+    return modbus_exception::kIllegalDataValue;
+  rtcTestActive_ = true;
+  return 0;
+}
 
 uint16_t Transducer::RegisterValue(uint16_t address, const RegisterSource& s, uint64_t elapsedMs) {
   if (auto it = pinned_.find(address); it != pinned_.end()) return it->second;
@@ -81,8 +107,15 @@ uint16_t Transducer::RegisterValue(uint16_t address, const RegisterSource& s, ui
     }
     case RegisterKind::CounterHigh:
     case RegisterKind::CounterLow: {
-      const double code = std::floor(
-          TransducerCode(s.slot, values_.PhysicalAt(s.slot, elapsedMs), nominals_) * s.divisor);
+      double code = 0;
+      if (values_.SteadyDc() && IsSteadyDcCounter(s.slot)) {
+        // Integer counting from the code at start: one code per 100 ms, exactly.
+        code = std::floor(TransducerCode(s.slot, values_.PhysicalAt(s.slot, 0), nominals_) * s.divisor) +
+               static_cast<double>(elapsedMs / kSteadyDcMsPerCode);
+      } else {
+        code = std::floor(
+            TransducerCode(s.slot, values_.PhysicalAt(s.slot, elapsedMs), nominals_) * s.divisor);
+      }
       const uint32_t counter =
           code > 0 ? static_cast<uint32_t>(std::fmod(code, 4294967296.0)) : 0;
       return s.kind == RegisterKind::CounterHigh ? static_cast<uint16_t>(counter >> 16)

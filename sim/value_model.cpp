@@ -60,8 +60,8 @@ ValueModel::ChannelState ValueModel::State(int base, double t) const {
   CachedState& cache = ways[nextWay_[base == 0 ? 0 : 1]++ % ways.size()];
   const ChannelNominals& n = nominals_[base == 0 ? 0 : 1];
   ChannelState s;
-  s.udc = 0.98 * n.dcVoltage * Ripple(base + kUdc, t, 0.003);
-  s.idc = 0.6 * n.dcCurrent * Ripple(base + kIdc, t, 0.01);
+  s.udc = steadyDc_ ? n.dcVoltage : 0.98 * n.dcVoltage * Ripple(base + kUdc, t, 0.003);
+  s.idc = steadyDc_ ? n.dcCurrent : 0.6 * n.dcCurrent * Ripple(base + kIdc, t, 0.01);
   s.uac = 0.99 * n.acVoltage * Ripple(base + kUac, t, 0.003);
   s.iac = 0.55 * n.acCurrent * Ripple(base + kIac, t, 0.01);
   s.pf = std::min(1.0, 0.97 * Ripple(base + kPf, t, 0.01));

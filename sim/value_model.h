@@ -30,6 +30,10 @@ class ValueModel {
   double Physical(int slot);
   // The same at a given running time, for tests.
   double PhysicalAt(int slot, uint64_t elapsedMs);
+  // DC voltage and current held at their nominals, without ripple: the DC energy and charge
+  // counters then advance exactly one code every 100 ms (see Transducer).
+  void SetSteadyDc(bool on) { steadyDc_ = on; }
+  bool SteadyDc() const { return steadyDc_; }
   // Running time since the model was made.
   uint64_t ElapsedMs() const { return ElapsedAt(clock_.MonotonicMs()); }
   uint64_t ElapsedAt(uint64_t monotonicMs) const { return monotonicMs > startMs_ ? monotonicMs - startMs_ : 0; }
@@ -47,6 +51,7 @@ class ValueModel {
 
   Clock& clock_;
   uint64_t startMs_;
+  bool steadyDc_ = false;
   std::array<ChannelNominals, 2> nominals_;
   std::array<double, 45> phase_{};
   std::array<double, 45> counterBase_{};

@@ -23,6 +23,8 @@ class PseudoTerminal {
   // The name a master opens, e.g. /dev/pts/7.
   const std::string& SlaveName() const { return slaveName_; }
   const std::string& LinkPath() const { return linkPath_; }
+  // The slave side held open here: its settings are the ones the master applied.
+  int SlaveFd() const { return slaveKeepOpen_; }
 
  private:
   PseudoTerminal() = default;

@@ -88,6 +88,10 @@ static int Main(int argc, char** argv) {
   std::string protocol = "modbus";
   Iec101CliOptions iec101Cli;
   Iec104Cli iec104;
+  ServiceInterface service;
+  std::string probeAnswer;
+  std::vector<uint32_t> probeSilentAt;
+  bool steadyDc = false;
 
   app.add_option("--dat", datPath, "device description file (.dat)")->required()->check(CLI::ExistingFile);
   app.add_option("--tcp", tcp, "serve MODBUS TCP on HOST:PORT (default 127.0.0.1:1502 when no serial line is given)");
@@ -104,6 +108,16 @@ static int Main(int argc, char** argv) {
                  "modbus (default), iec101 (serial lines only) or iec104 (TCP, default 127.0.0.1:2404)")
       ->check(CLI::IsMember({"modbus", "iec101", "iec104"}));
   AddIec101Options(app, iec101Cli);
+  app.add_option("--rtc-code", service.rtcTestCode,
+                 "the two upper-case letters that start the RTC test mode (function 118; default " +
+                     std::string(kDefaultRtcTestCode) + ")");
+  app.add_option("--probe-answer", probeAnswer,
+                 "the two octets answering a wake-up burst, hexadecimal (default 1234)");
+  app.add_option("--probe-silent-at", probeSilentAt,
+                 "leave a wake-up burst at this rate unanswered (76800 or 4800; repeatable)")
+      ->check(CLI::IsMember({76800u, 4800u}));
+  app.add_flag("--steady-dc", steadyDc,
+               "DC at its nominals without ripple: Wdc and Qdc count one code every 100 ms");
   app.add_flag("-v,--verbose", verbose, "one line per request on stderr");
   app.add_flag("--trace", trace, "with the request lines, every frame in and out in hexadecimal");
   app.add_option("--fault", faultTexts,
@@ -136,6 +150,23 @@ static int Main(int argc, char** argv) {
     rules.push_back(*rule);
   }
 
+  if (!IsRtcTestCode(service.rtcTestCode)) {
+    std::cerr << "tessvar-sim: --rtc-code wants two upper-case letters A-Z\n";
+    return 2;
+  }
+  if (!probeAnswer.empty()) {
+    uint32_t value = 0;
+    if (probeAnswer.size() > 4 || !ParseRegisterNumber("0x" + probeAnswer, value)) {
+      std::cerr << "tessvar-sim: --probe-answer wants up to four hexadecimal digits\n";
+      return 2;
+    }
+    service.probeAnswer = static_cast<uint16_t>(value);
+  }
+  for (uint32_t rate : probeSilentAt) {
+    if (rate == 76800) service.answerFastProbe = false;
+    if (rate == 4800) service.answerSlowProbe = false;
+  }
+
   SimProfile profile;
   std::string error;
   if (!LoadProfile(datPath, profile, error)) {
@@ -144,6 +175,8 @@ static int Main(int argc, char** argv) {
   }
   TransducerOptions options;
   options.seed = seed;
+  options.service = service;
+  options.steadyDc = steadyDc;
   options.nominals = NominalsFromLoad(profile.load);
   if (!valuesPath.empty() && !LoadPinnedValues(valuesPath, options.pinned, error)) {
     std::cerr << "tessvar-sim: " << error << "\n";

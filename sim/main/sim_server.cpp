@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/posix/line_rate.h"
+
 namespace tessvar::sim {
 
 SimServer::SimServer(ServerConfig config, Clock& clock, Transducer& transducer, FaultInjector& faults,
@@ -19,6 +21,10 @@ SimServer::SimServer(ServerConfig config, Clock& clock, Transducer& transducer, 
     o.address = config_.address;
     o.baud = config_.baud;
     o.trace = config_.trace;
+    if (t == Transport::Serial && rateFd_ >= 0) {
+      const int fd = rateFd_;
+      o.lineRate = [fd]() -> uint32_t { return TerminalBaudRate(fd).value_or(0); };
+    }
     return std::make_unique<ModbusSession>(o, transducer_, faults_, stats_, log_);
   };
 }
@@ -40,7 +46,9 @@ bool SimServer::Open(std::string& error) {
     pty_ = PseudoTerminal::Open(config_.linkPath, error);
     if (!pty_) return false;
     Connection c{&pty_->Master(), nullptr, nullptr, true};
+    rateFd_ = pty_->SlaveFd();  // a wake-up burst is judged by the rate the master set
     c.session = factory_(Transport::Serial);
+    rateFd_ = -1;
     connections_.push_back(std::move(c));
   }
   if (!config_.serialDevice.empty()) {

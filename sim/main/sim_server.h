@@ -81,6 +81,7 @@ class SimServer {
   std::unique_ptr<StreamEndpoint> serial_;
   std::vector<Connection> connections_;
   SessionFactory factory_;
+  int rateFd_ = -1;  // the terminal whose rate the next serial session may read
 };
 
 }  // namespace tessvar::sim

@@ -100,6 +100,33 @@ for l in lines:
     assert d["values"]["Udc1"] == "1234" and d["values"]["Udc2"] == "4321", d["values"]
 PY
 
+# --- The RTC check over a pseudo-terminal: the simulator judges each wake-up burst by the
+# rate the line was set to, and answers function 118 for its own code only.
+rtc_check() {  # expected-exit expected-line sim-args... -- cli-args...
+  local want_rc="$1" want="$2"; shift 2
+  local sim_args=() cli_args=()
+  while [ "$1" != "--" ]; do sim_args+=("$1"); shift; done; shift
+  cli_args=("$@")
+  start_sim --dat "$SAMPLES/rtu-two-channel.dat" --pty -v "${sim_args[@]}"
+  PTY=$(head -1 "$WORK/sim.out")
+  timeout 20 "$CLI" --dat "$SAMPLES/rtu-two-channel.dat" --protocol "MODBUS RTU" --port "$PTY" \
+    --rtc-check --json "${cli_args[@]}" >"$WORK/rtc.out" 2>"$WORK/rtc.err"
+  RC=$?
+  stop_sim
+  [ "$RC" = "$want_rc" ] || fail "rtc check exit $RC (want $want_rc): $(cat "$WORK/rtc.err")"
+  [ "$(cat "$WORK/rtc.out")" = "$want" ] || fail "rtc check printed: $(cat "$WORK/rtc.out")"
+}
+rtc_check 0 '{"rtc_check":"ok"}' --
+grep -q "wake-up burst at 76800 baud -> answered 12 34" "$WORK/sim.err" || fail "burst: $(cat "$WORK/sim.err")"
+grep -q "RTC test: Запущен режим проверки RTC" "$WORK/rtc.err" || fail "box: $(cat "$WORK/rtc.err")"
+rtc_check 0 '{"rtc_check":"ok"}' --rtc-code QZ --probe-silent-at 76800 -- --rtc-code QZ
+grep -q "wake-up burst at 76800 baud -> no answer" "$WORK/sim.err" || fail "silent: $(cat "$WORK/sim.err")"
+grep -q "wake-up burst at 4800 baud -> answered 12 34" "$WORK/sim.err" || fail "second: $(cat "$WORK/sim.err")"
+rtc_check 1 '{"rtc_check":"Ошибка при запуске режима проверки RTC"}' --rtc-code QZ --
+rtc_check 1 '{"rtc_check":"Не могу подключиться к преобразователю"}' \
+  --probe-silent-at 76800 --probe-silent-at 4800 --
+grep -q "Ошибка: Не могу подключиться к преобразователю" "$WORK/rtc.err" || fail "box: $(cat "$WORK/rtc.err")"
+
 # --- A start that is refused exits 1.
 timeout 10 "$CLI" --dat "$SAMPLES/rtu-two-channel.dat" --protocol "MODBUS RTU" --port /nonexistent/tty \
   --data-sets 1 >/dev/null 2>"$WORK/refused.err"

@@ -74,20 +74,36 @@ void SimPeer::Rebuild() {
   sim::TransducerOptions o;
   o.seed = 7;
   o.pinned = pinned_;
+  o.service = service_;
+  o.steadyDc = steadyDc_;
   transducer_ = std::make_unique<sim::Transducer>(clock_, description_, o);
   faults_ = std::make_unique<sim::FaultInjector>(rules_, 7);
-  sim::ModbusSessionOptions so;
-  so.framing = framing_;
-  so.address = address_;
+  sim::ModbusSessionOptions so = SessionOptions(framing_);
   session_ = std::make_unique<sim::ModbusSession>(so, *transducer_, *faults_, stats_);
+}
+
+sim::ModbusSessionOptions SimPeer::SessionOptions(ModbusFraming framing) const {
+  sim::ModbusSessionOptions so;
+  so.framing = framing;
+  so.address = address_;
+  so.lineRate = [line = line_]() -> uint32_t { return line->config ? line->config->baudRate : 0; };
+  return so;
+}
+
+void SimPeer::SetService(sim::ServiceInterface service) {
+  service_ = std::move(service);
+  Rebuild();
+}
+
+void SimPeer::SetSteadyDc(bool on) {
+  steadyDc_ = on;
+  Rebuild();
 }
 
 void SimPeer::SetFaults(std::vector<sim::FaultRule> rules) {
   rules_ = std::move(rules);
   faults_ = std::make_unique<sim::FaultInjector>(rules_, 7);
-  sim::ModbusSessionOptions so;
-  so.framing = framing_;
-  so.address = address_;
+  sim::ModbusSessionOptions so = SessionOptions(framing_);
   session_ = std::make_unique<sim::ModbusSession>(so, *transducer_, *faults_, stats_);
 }
 
@@ -95,9 +111,7 @@ void SimPeer::NewTcpSession() {
   tcp->connected = true;
   tcp->peerClosed = false;
   tcp->incoming.clear();
-  sim::ModbusSessionOptions so;
-  so.framing = ModbusFraming::Tcp;
-  so.address = address_;
+  sim::ModbusSessionOptions so = SessionOptions(ModbusFraming::Tcp);
   session_ = std::make_unique<sim::ModbusSession>(so, *transducer_, *faults_, stats_);
 }
 
@@ -109,14 +123,22 @@ void SimPeer::TcpSend(std::span<const uint8_t> bytes) {
 void SimPeer::Pump(uint64_t now) {
   if (pumping_ || !session_) return;
   pumping_ = true;
-  session_->Tick(now);
-  const std::vector<uint8_t> due = session_->TakeDue(now);
-  if (!due.empty()) {
-    if (framing_ == ModbusFraming::Tcp) {
-      if (tcp->connected) tcp->incoming.insert(tcp->incoming.end(), due.begin(), due.end());
-    } else {
-      MemorySerialPort::Deliver(*line_, clock_, due, 0, 1);
+  if (framing_ == ModbusFraming::Tcp) {
+    session_->Tick(now);
+    const std::vector<uint8_t> due = session_->TakeDue(now);
+    if (tcp->connected) tcp->incoming.insert(tcp->incoming.end(), due.begin(), due.end());
+  } else {
+    // The clock may have jumped past several moments of the session: each frame goes on the
+    // line at the moment it was due, so a single read after a long sleep sees all of it.
+    for (int guard = 0; guard < 64; ++guard) {
+      const auto next = session_->NextDeadline();
+      if (!next || *next > now) break;
+      session_->Tick(*next);
+      const std::vector<uint8_t> due = session_->TakeDue(*next);
+      MemorySerialPort::DeliverAt(*line_, *next, due, 1);
     }
+    session_->Tick(now);
+    MemorySerialPort::DeliverAt(*line_, now, session_->TakeDue(now), 1);
   }
   if (framing_ == ModbusFraming::Tcp && session_->CloseRequested() && tcp->connected) {
     tcp->peerClosed = true;

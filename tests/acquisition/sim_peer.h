@@ -29,6 +29,11 @@ class SimPeer {
   std::unique_ptr<TcpSocket> MakeTcpSocket();
 
   void SetFaults(std::vector<sim::FaultRule> rules);
+  // The service interface (wake-up answer, RTC test code) of the simulated transducer.
+  void SetService(sim::ServiceInterface service);
+  // DC at its nominals: Wdc and Qdc count one code every 100 ms (the value model restarts).
+  void SetSteadyDc(bool on);
+  sim::Transducer& Device() { return *transducer_; }
   void Pin(uint16_t address, uint16_t value) { pinned_[address] = value; Rebuild(); }
   const sim::SimStats& Stats() const { return stats_; }
   std::shared_ptr<MemorySerialPort::Line> Line() { return line_; }
@@ -47,6 +52,7 @@ class SimPeer {
 
  private:
   void Rebuild();
+  sim::ModbusSessionOptions SessionOptions(ModbusFraming framing) const;
   void Pump(uint64_t now);
 
   VirtualClock& clock_;
@@ -54,6 +60,8 @@ class SimPeer {
   ModbusFraming framing_;
   std::map<uint16_t, uint16_t> pinned_;
   std::vector<sim::FaultRule> rules_;
+  sim::ServiceInterface service_;
+  bool steadyDc_ = false;
   sim::SimStats stats_;
   std::unique_ptr<sim::Transducer> transducer_;
   std::unique_ptr<sim::FaultInjector> faults_;

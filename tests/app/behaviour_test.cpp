@@ -273,3 +273,49 @@ TEST_F(MainWindowTest, StatusLineIsRedWhileTheConnectionIsAwaited) {
 
 }  // namespace
 }  // namespace tessvar::test
+
+namespace tessvar::test {
+namespace {
+
+TEST_F(MainWindowTest, TheWindowMenuReachesTheHiddenServiceChecks) {
+  store.PutString("Software\\Dorvaint", "COM port", "ttyS1");
+  store.PutString("Software\\Dorvaint", "RTC test code", "QZ");
+  ports = {"ttyS1"};
+  Open();
+  ASSERT_EQ(dlg->SystemMenu().size(), 4u);
+  EXPECT_EQ(dlg->SystemMenu()[2].command, idc::kRtcCheckCommand);
+  EXPECT_EQ(dlg->SystemMenu()[2].text, "Проверка RTC");
+  EXPECT_EQ(dlg->SystemMenu()[3].command, idc::kEnergyCheckCommand);
+  EXPECT_EQ(dlg->SystemMenu()[3].text, "Проверка подсчета энергии и кол-ва электричества");
+  EXPECT_FALSE(D().State(idc::kRtcCheck).visible);
+  EXPECT_FALSE(D().State(idc::kEnergyCheck).visible);
+
+  // A transducer that answers the wake-up burst but not the test-mode request.
+  int zeros = 0;
+  line->onWrite = [&](std::span<const uint8_t> bytes) {
+    for (uint8_t b : bytes) {
+      static const uint8_t kAnswer[] = {0x12, 0x34};
+      if (b == 0x00 && ++zeros == 3) MemorySerialPort::Deliver(*line, clock, kAnswer, 5, 1);
+    }
+  };
+  D().UserCommand(idc::kRtcCheckCommand);
+  // The code of the settings value goes on the wire: 01 76 'Q' 'Z' CRC.
+  const std::vector<uint8_t> request = {0x01, 0x76, 0x51, 0x5A, 0x5D, 0xA9};
+  ASSERT_GE(line->written.size(), request.size());
+  EXPECT_TRUE(std::equal(request.begin(), request.end(), line->written.end() - 6));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].text, "Ошибка при запуске режима проверки RTC");
+  EXPECT_EQ(host.messages[0].caption, "RTC test");
+  EXPECT_EQ(host.messages[0].icon, MessageIcon::Exclamation);
+  EXPECT_EQ(line->openPorts, 0);
+
+  // The energy check opens its window even when the run cannot start.
+  D().UserCommand(idc::kEnergyCheckCommand);
+  ASSERT_FALSE(host.ShownPages().empty());
+  EXPECT_EQ(host.ShownPages().back()->Template().id, 142);
+  EXPECT_EQ(host.LastMessageText(), "Загрузите файл конфигурации");
+  EXPECT_EQ(D().Text(idc::kPollPeriod), "200");
+}
+
+}  // namespace
+}  // namespace tessvar::test

@@ -116,8 +116,8 @@ TEST_F(MainWindowTest, StartUpListsAndSettingsDefaults) {
   // The serial line is given the default parameters.
   ASSERT_FALSE(configured.empty());
   EXPECT_EQ(configured.back(), "9600,НЕТ,7,2");
-  // The About item follows a separator in the system menu.
-  ASSERT_EQ(dlg->SystemMenu().size(), 2u);
+  // The About item follows a separator in the system menu; the service checks follow it.
+  ASSERT_EQ(dlg->SystemMenu().size(), 4u);
   EXPECT_EQ(dlg->SystemMenu()[0].command, 0);
   EXPECT_EQ(dlg->SystemMenu()[1].command, 16);
   EXPECT_EQ(dlg->SystemMenu()[1].text, "&About Tessvar");

@@ -329,6 +329,33 @@ class DialogViewTest : public QObject {
     QCOMPARE(calls_["about"], 1);
   }
 
+  void theContextMenuListsEveryCommandAndF1RunsTheFirst() {
+    dialog_->OnCommand(32, [this] { ++calls_["rtc"]; });
+    dialog_->OnCommand(48, [this] { ++calls_["energy"]; });
+    view_->SetMenuCommand(QStringLiteral("Проверка RTC"), 32);
+    view_->SetMenuCommand(QStringLiteral("Проверка подсчета"), 48);
+    view_->SetMenuCommand(QStringLiteral("Проверка подсчета энергии"), 48);  // renamed, not added
+    QStringList items;
+    auto* poll = new QTimer(view_.get());
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, &items] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        poll->stop();
+        for (QAction* a : menu->actions()) items << a->text();
+        if (menu->actions().size() == 3) menu->actions().at(2)->trigger();
+        menu->close();
+      }
+    });
+    poll->start(10);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 150), view_->mapToGlobal(QPoint(5, 150)));
+    QApplication::sendEvent(view_.get(), &event);
+    QCOMPARE(items, (QStringList{QStringLiteral("&About Tessvar"), QStringLiteral("Проверка RTC"),
+                                 QStringLiteral("Проверка подсчета энергии")}));
+    QCOMPARE(calls_["energy"], 1);
+    QTest::keyClick(view_.get(), Qt::Key_F1);
+    QCOMPARE(calls_["about"], 1);
+    QCOMPARE(calls_["rtc"], 0);
+  }
+
   void leavingAFieldNotifiesTheModel() {
     Get<QLineEdit>(60)->setFocus();
     QTRY_COMPARE_WITH_TIMEOUT(dialog_->Focus(), 60, 2000);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -264,6 +265,55 @@ class MainWindowTest : public QObject {
     Shot(box, QStringLiteral("about"));
     QTest::mouseClick(qobject_cast<QPushButton*>(box->Control(1)), Qt::LeftButton);
     QVERIFY(about->Ended());
+  }
+
+  void theEnergyCheckWindowComesFromItsTemplateCentredOnTheMainWindow() {
+    // Opened from the window menu: no description, so the run refuses to start (its box is
+    // answered) and the check window waits; its texts are then set as at a check's end.
+    QString refusal;
+    AnswerNextMessageBox(&refusal);
+    D().UserCommand(idc::kEnergyCheckCommand);
+    QTRY_VERIFY(!refusal.isEmpty());
+    qt::DialogView* check = nullptr;
+    QList<QWidget*> widgets = view_->findChildren<QWidget*>();
+    widgets << QApplication::topLevelWidgets();
+    for (QWidget* w : widgets) {
+      auto* v = dynamic_cast<qt::DialogView*>(w);
+      if (v && v != view_ && v->isVisible() && v->Model() && v->Model()->Template().id == 142) check = v;
+    }
+    QVERIFY(check);
+    QVERIFY(QTest::qWaitForWindowExposed(check));
+    QCOMPARE(check->windowTitle(), QStringLiteral("Проверка подсчета энергии и количества электричества"));
+    const QPoint mainCentre = view_->frameGeometry().center();
+    const QPoint checkCentre = check->frameGeometry().center();
+    QVERIFY2((mainCentre - checkCentre).manhattanLength() <= 4,
+             qPrintable(QStringLiteral("%1,%2 vs %3,%4").arg(mainCentre.x()).arg(mainCentre.y())
+                            .arg(checkCentre.x()).arg(checkCentre.y())));
+    Dialog& d = *check->Model();
+    const char* end[][3] = {{"43405", "47005", "3600"}, {"2671213", "2674813", "3600"},
+                            {"9997", "13597", "3600"}, {"6055213", "6058813", "3600"}};
+    const int ids[][3] = {{1216, 1218, 1222}, {1219, 1221, 1223}, {1224, 1226, 1230}, {1227, 1229, 1231}};
+    for (int k = 0; k < 4; ++k)
+      for (int j = 0; j < 3; ++j) d.SetText(ids[k][j], end[k][j]);
+    d.SetText(1148, "18 : 19 : 48.52");
+    d.SetText(1149, "18 : 25 : 48.52");
+    d.SetText(1150, "00 : 00 : 00");
+    for (int k = 0; k < 4; ++k)
+      for (int j = 0; j < 3; ++j) {
+        auto* edit = qobject_cast<QLineEdit*>(check->Control(ids[k][j]));
+        QVERIFY(edit);
+        QVERIFY(edit->isReadOnly());
+        QCOMPARE(edit->text(), QString::fromLatin1(end[k][j]));
+      }
+    QVERIFY(!check->Control(1)->isVisibleTo(check));
+    QVERIFY(!check->Control(2)->isVisibleTo(check));
+    QStringList groups;
+    for (auto* g : check->findChildren<QGroupBox*>()) groups << g->title();
+    for (const char* title : {"Значение выходного кода", "Wdc1", "Qdc1", "Wdc2", "Qdc2", "Время счета"})
+      QVERIFY2(groups.contains(QString::fromUtf8(title)), title);
+    Shot(check, QStringLiteral("energy-check-end"));
+    d.UserClose();
+    QTRY_VERIFY(!check->isVisible());
   }
 
   void aRunAgainstTheSimulatorShowsTheValues() {

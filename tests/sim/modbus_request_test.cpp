@@ -46,12 +46,28 @@ TEST(ModbusRequest, RtuDamagedOrCutFramesAreDropped) {
 }
 
 TEST(ModbusRequest, RtuUnknownFunctionWaitsForSilenceThenAsksForException1) {
-  auto frame = FrameRtu(1, Bytes({0x76, 0x01, 0x02}));
+  auto frame = FrameRtu(1, Bytes({0x41, 0x01, 0x02}));
   EXPECT_EQ(ParseRtuRequest(frame, false).status, RequestStatus::Incomplete);
   auto r = ParseRtuRequest(frame, true);
   ASSERT_EQ(r.status, RequestStatus::Complete);
-  EXPECT_EQ(r.request.function, 0x76);
+  EXPECT_EQ(r.request.function, 0x41);
   EXPECT_EQ(r.request.exception, modbus_exception::kIllegalFunction);
+}
+
+TEST(ModbusRequest, RtcTestFunctionCarriesTwoCodeOctets) {
+  // 01 76 'T' 'V' CRC: complete as soon as its six octets are there, no silence needed.
+  const auto frame = Bytes({0x01, 0x76, 0x54, 0x56, 0x5E, 0xFC});
+  auto r = ParseRtuRequest(frame, false);
+  ASSERT_EQ(r.status, RequestStatus::Complete);
+  EXPECT_EQ(r.consumed, 6u);
+  EXPECT_EQ(r.request.exception, 0);
+  EXPECT_EQ(r.request.data, Bytes({0x54, 0x56}));
+  EXPECT_EQ(ParseRtuRequest(std::span(frame).first(5), false).status, RequestStatus::Incomplete);
+  // Any other length is refused as a bad value.
+  EXPECT_EQ(ParseRequestPdu(Bytes({0x76, 0x54})).exception, modbus_exception::kIllegalDataValue);
+  EXPECT_EQ(ParseRequestPdu(Bytes({0x76, 1, 2, 3})).exception, modbus_exception::kIllegalDataValue);
+  EXPECT_EQ(FrameRtu(1, BuildRtcTestReplyPdu(Bytes({0x54, 0x56}))),
+            Bytes({0x01, 0x76, 0x02, 0x54, 0x56, 0x1C, 0xB6}));
 }
 
 TEST(ModbusRequest, QuantityAndByteCountRules) {

@@ -147,8 +147,8 @@ TEST(ModbusSession, RtuSilenceFramesRequests) {
   EXPECT_EQ(ParseRtuReply(rig.Exchange(request), reply, kRead3), LinkResult::kGood);
 
   // A function the device does not know: exception 1 once the silence ends the frame.
-  const uint8_t rtcProbe[] = {0x55, 0xAA};
-  const auto unknown = BuildRtuRequest(1, kModbusRtcTestFunction, 0, rtcProbe);
+  const uint8_t someData[] = {0x55, 0xAA};
+  const auto unknown = BuildRtuRequest(1, 0x41, 0x0102, someData);
   EXPECT_TRUE(rig.Exchange(unknown).empty());
   ASSERT_TRUE(rig.session.NextDeadline());
   rig.clock.Advance(*rig.session.NextDeadline() - rig.clock.MonotonicMs());
@@ -246,6 +246,122 @@ TEST(ModbusSession, GarbageInTheStreamNeverStopsTheSession) {
   std::vector<uint8_t> reply;
   EXPECT_EQ(ParseAsciiReply(rig.Exchange(stream), reply, kRead3), LinkResult::kGood);
   EXPECT_EQ(rig.stats.requests, 1u);
+}
+
+}  // namespace
+}  // namespace tessvar::sim
+
+namespace tessvar::sim {
+namespace {
+
+struct ServiceRig {
+  explicit ServiceRig(ServiceInterface service)
+      : transducer(clock, test::SmallDescription(), Options(std::move(service))),
+        faults({}, 5),
+        session(SessionOptions(), transducer, faults, stats) {}
+  static TransducerOptions Options(ServiceInterface service) {
+    TransducerOptions o;
+    o.service = std::move(service);
+    return o;
+  }
+  ModbusSessionOptions SessionOptions() {
+    ModbusSessionOptions o{ModbusFraming::Rtu, 1, 9600};
+    o.lineRate = [this] { return rate; };
+    return o;
+  }
+  std::vector<uint8_t> Exchange(std::span<const uint8_t> request) {
+    session.Receive(request, clock.MonotonicMs());
+    session.Tick(clock.MonotonicMs());
+    return session.TakeDue(clock.MonotonicMs());
+  }
+  // Everything the session sends from now until `ms` later.
+  std::vector<uint8_t> SentWithin(uint64_t ms) {
+    std::vector<uint8_t> out;
+    for (uint64_t i = 0; i <= ms; ++i) {
+      session.Tick(clock.MonotonicMs());
+      const auto due = session.TakeDue(clock.MonotonicMs());
+      out.insert(out.end(), due.begin(), due.end());
+      clock.Advance(1);
+    }
+    return out;
+  }
+  uint32_t rate = 76800;
+  VirtualClock clock;
+  Transducer transducer;
+  FaultInjector faults;
+  SimStats stats;
+  ModbusSession session;
+};
+
+TEST(ModbusSession, WakeUpBurstIsAnsweredAtTheRatesConfigured) {
+  struct Step {
+    uint64_t at;
+    std::vector<uint8_t> bytes;
+  };
+  const std::vector<Step> burst = {{0, {0}}, {75, {0}}, {275, {0}}};
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    uint32_t rate;
+    bool answerFast, answerSlow;
+    std::vector<uint8_t> answer;
+  };
+  const Case cases[] = {
+      {"burst at 76800", burst, 76800, true, true, {0x12, 0x34}},
+      {"burst at 4800", burst, 4800, true, true, {0x12, 0x34}},
+      {"silent at the first rate", burst, 76800, false, true, {}},
+      {"silent at the second rate", burst, 4800, true, false, {}},
+      {"another rate is not a probe", burst, 9600, true, true, {}},
+      {"unknown rate", burst, 0, true, false, {0x12, 0x34}},
+      {"a frame octet in between", {{0, {0}}, {75, {0}}, {150, {0x01}}, {275, {0}}}, 76800, true, true, {}},
+      {"zeros without pauses", {{0, {0}}, {5, {0}}, {10, {0}}}, 76800, true, true, {}},
+      {"zeros too far apart", {{0, {0}}, {500, {0}}, {1000, {0}}}, 76800, true, true, {}},
+      {"two zeros in one read", {{0, {0}}, {75, {0, 0}}, {275, {0}}}, 76800, true, true, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ServiceInterface service;
+    service.answerFastProbe = c.answerFast;
+    service.answerSlowProbe = c.answerSlow;
+    ServiceRig rig(service);
+    rig.rate = c.rate;
+    bool onlyLoneZeros = true;
+    for (const Step& s : c.steps) {
+      rig.clock.Advance(s.at - rig.clock.MonotonicMs());
+      rig.session.Receive(s.bytes, rig.clock.MonotonicMs());
+      onlyLoneZeros = onlyLoneZeros && s.bytes == std::vector<uint8_t>{0};
+    }
+    EXPECT_EQ(rig.SentWithin(40), c.answer);
+    // Wake-up octets after a pause are not frames: nothing is counted as dropped.
+    if (onlyLoneZeros && c.name != std::string("zeros without pauses")) {
+      EXPECT_EQ(rig.stats.dropped, 0u);
+    }
+    EXPECT_EQ(rig.stats.requests, 0u);
+  }
+}
+
+TEST(ModbusSession, RtcTestModeStartsOnlyWithTheRightCode) {
+  ServiceInterface service;
+  service.rtcTestCode = "QZ";
+  struct Case {
+    std::vector<uint8_t> code;
+    LinkResult result;
+    bool active;
+  };
+  const Case cases[] = {
+      {{'T', 'V'}, LinkResult::kIllegalDataValue, false},
+      {{'Q', 'Z'}, LinkResult::kGood, true},
+  };
+  for (const Case& c : cases) {
+    ServiceRig rig(service);
+    std::vector<uint8_t> reply;
+    const auto sent = rig.Exchange(BuildRtuRequest(1, kModbusRtcTestFunction, 0, c.code));
+    EXPECT_EQ(ParseRtuReply(sent, reply), c.result);
+    EXPECT_EQ(rig.transducer.RtcTestActive(), c.active);
+    if (c.active) {
+      EXPECT_EQ(reply, (std::vector<uint8_t>{1, 0x76, 'Q', 'Z'}));
+    }
+  }
 }
 
 }  // namespace

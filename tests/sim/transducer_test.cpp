@@ -106,6 +106,34 @@ TEST(Transducer, EnergyCounterIntegratesPower) {
   EXPECT_GT(delta, 20);  // ~220 W for 0.1 h
 }
 
+TEST(Transducer, SteadyDcCountsOneCodeEvery100Ms) {
+  VirtualClock clock;
+  TransducerOptions o = Options();
+  o.steadyDc = true;
+  Transducer t(clock, test::SmallDescription(), o);
+  auto read = [&](uint16_t start, uint16_t n) {
+    std::vector<uint16_t> r;
+    EXPECT_EQ(t.ReadRegisters(start, n, r), 0);
+    return r;
+  };
+  auto energy = [&] {
+    const auto r = read(3, 2);
+    return (int64_t{r[0]} << 16) | r[1];
+  };
+  // At the nominals (75 V, 5 A) the codes read 15000, 15000 and 20000 exactly, always.
+  const int64_t first = energy();
+  struct Step {
+    uint64_t advanceMs;
+    int64_t codes;  // since the start
+  };
+  const Step steps[] = {{99, 0}, {1, 1}, {250, 3}, {360000 - 350, 3600}, {360000, 7200}};
+  for (const Step& s : steps) {
+    clock.Advance(s.advanceMs);
+    EXPECT_EQ(energy() - first, s.codes) << clock.MonotonicMs();
+    EXPECT_EQ(read(0, 3), (std::vector<uint16_t>{15000, 15000, 20000}));
+  }
+}
+
 TEST(Transducer, RangeRules) {
   VirtualClock clock;
   TransducerOptions o = Options();

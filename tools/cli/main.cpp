@@ -21,6 +21,7 @@
 #include "tools/cli/console_host.h"
 #include "tools/cli/data_set_line.h"
 #include "tools/cli/status_echo.h"
+#include "tools/cli/service_commands.h"
 
 namespace {
 
@@ -63,6 +64,8 @@ int main(int argc, char** argv) {
       "Exit codes: 0 all data sets presented (or the recording time ran out), 1 the start "
       "was refused (the window's message is on stderr), 2 timed out or the run stopped "
       "early, 130 interrupted (SIGINT/SIGTERM).");
+  ServiceOptions service;
+  AddServiceOptions(app, service);
   CLI11_PARSE(app, argc, argv);
 
   std::signal(SIGINT, OnSignal);
@@ -103,6 +106,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (o.record) host.saveAnswer = *o.record;
+  if (AnyServiceCommand(service)) return RunServiceCommand(service, o.json, window, host, g_stop);
 
   uint64_t printed = 0;
   d.UserClick(idc::kStart);  // "Старт"
