@@ -10,6 +10,7 @@
 
 #include "acquisition/presentation.h"
 #include "app/file_page.h"
+#include "app/main_window_template.h"
 #include "link/ft12_frames.h"
 #include "platform/memory_serial_port.h"
 #include "sim/iec101_station.h"
@@ -24,7 +25,7 @@ constexpr int kAsdu = 1098;
 
 int FieldOf(std::string_view name) {
   for (const auto& v : PresentedSlots())
-    if (v.name == name) return v.fieldId;
+    if (v.name == name) return FindValueField(v.slot)->fieldId;
   ADD_FAILURE() << "no field " << name;
   return -1;
 }
