@@ -2,6 +2,8 @@
 # Installs what is missing, builds the default preset and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Paths inside the tree are cached relative to it, so another checkout reuses the cache.
+export CCACHE_BASEDIR="$PWD"
 bash scripts/install-deps.sh
 cmake --preset default
 cmake --build --preset default -j "$(nproc)"
