@@ -11,11 +11,14 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 start_sim() {
+  # The old output goes first: a check that ran before the new process truncated it would
+  # take the previous run's line.
+  rm -f "$WORK/sim.out"
   "$SIM" --dat "$SAMPLES/iec101.dat" --protocol iec101 --pty --values "$WORK/values.json" "$@" \
     >"$WORK/sim.out" 2>"$WORK/sim.err" &
   SIM_PID=$!
-  for _ in $(seq 1 50); do
-    [ -s "$WORK/sim.out" ] && return 0
+  for _ in $(seq 1 100); do
+    [ "$(wc -l <"$WORK/sim.out" 2>/dev/null || echo 0)" -ge 1 ] && return 0
     sleep 0.1
   done
   fail "simulator did not start: $(cat "$WORK/sim.err")"

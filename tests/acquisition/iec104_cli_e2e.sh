@@ -14,11 +14,14 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 start_sim() {
+  # The old output goes first: a check that ran before the new process truncated it would
+  # take the previous run's line.
+  rm -f "$WORK/sim.out"
   "$SIM" --dat "$DAT" --protocol iec104 --tcp 127.0.0.1:0 --values "$WORK/values.json" "$@" \
     >"$WORK/sim.out" 2>"$WORK/sim.err" &
   SIM_PID=$!
-  for _ in $(seq 1 50); do
-    [ -s "$WORK/sim.out" ] && break
+  for _ in $(seq 1 100); do
+    [ "$(wc -l <"$WORK/sim.out" 2>/dev/null || echo 0)" -ge 1 ] && break
     sleep 0.1
   done
   PORT=$(grep -o '127\.0\.0\.1:[0-9]*' "$WORK/sim.out" | head -1 | cut -d: -f2)
