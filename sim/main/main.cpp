@@ -68,10 +68,8 @@ bool LoadPinnedValues(const std::string& path, std::map<uint16_t, uint16_t>& pin
   return true;
 }
 
-}  // namespace
-
-static int Main(int argc, char** argv) {
-  CLI::App app{"tessvar-sim: a simulated two-channel AC/DC transducer (MODBUS RTU, ASCII, TCP)"};
+// Everything the command line sets.
+struct SimCli {
   std::string datPath;
   std::string tcp;
   bool pty = false;
@@ -92,165 +90,130 @@ static int Main(int argc, char** argv) {
   std::string probeAnswer;
   std::vector<uint32_t> probeSilentAt;
   bool steadyDc = false;
+  // One flag per fault, the same rule without the kind.
+  std::map<std::string, std::vector<std::string>> faultFlagValues;
+};
 
-  app.add_option("--dat", datPath, "device description file (.dat)")->required()->check(CLI::ExistingFile);
-  app.add_option("--tcp", tcp, "serve MODBUS TCP on HOST:PORT (default 127.0.0.1:1502 when no serial line is given)");
-  app.add_flag("--pty", pty, "serve on a new pseudo-terminal; prints its name on stdout");
-  app.add_option("--link", linkPath, "with --pty: make a symlink to the pseudo-terminal here");
-  app.add_option("--serial", serialDevice, "serve on a serial device (RS-485 adapter)");
-  app.add_option("--mode", mode, "serial framing: rtu or ascii (default from the description)")
+void AddSimOptions(CLI::App& app, SimCli& c) {
+  app.add_option("--dat", c.datPath, "device description file (.dat)")->required()->check(CLI::ExistingFile);
+  app.add_option("--tcp", c.tcp, "serve MODBUS TCP on HOST:PORT (default 127.0.0.1:1502 when no serial line is given)");
+  app.add_flag("--pty", c.pty, "serve on a new pseudo-terminal; prints its name on stdout");
+  app.add_option("--link", c.linkPath, "with --pty: make a symlink to the pseudo-terminal here");
+  app.add_option("--serial", c.serialDevice, "serve on a serial device (RS-485 adapter)");
+  app.add_option("--mode", c.mode, "serial framing: rtu or ascii (default from the description)")
       ->check(CLI::IsMember({"rtu", "ascii"}));
-  app.add_option("--address", address, "device address (default from the description)")->check(CLI::Range(1, 255));
-  app.add_option("--baud", baud, "baud rate for the RTU silence and a real device (default from the description)");
-  app.add_option("--seed", seed, "seed of the value model and the fault rates");
-  app.add_option("--values", valuesPath, "JSON object address -> register value to pin")->check(CLI::ExistingFile);
-  app.add_option("--protocol", protocol,
+  app.add_option("--address", c.address, "device address (default from the description)")->check(CLI::Range(1, 255));
+  app.add_option("--baud", c.baud, "baud rate for the RTU silence and a real device (default from the description)");
+  app.add_option("--seed", c.seed, "seed of the value model and the fault rates");
+  app.add_option("--values", c.valuesPath, "JSON object address -> register value to pin")->check(CLI::ExistingFile);
+  app.add_option("--protocol", c.protocol,
                  "modbus (default), iec101 (serial lines only) or iec104 (TCP, default 127.0.0.1:2404)")
       ->check(CLI::IsMember({"modbus", "iec101", "iec104"}));
-  AddIec101Options(app, iec101Cli);
-  app.add_option("--rtc-code", service.rtcTestCode,
+  AddIec101Options(app, c.iec101Cli);
+  app.add_option("--rtc-code", c.service.rtcTestCode,
                  "the two upper-case letters that start the RTC test mode (function 118; default " +
                      std::string(kDefaultRtcTestCode) + ")");
-  app.add_option("--probe-answer", probeAnswer,
+  app.add_option("--probe-answer", c.probeAnswer,
                  "the two octets answering a wake-up burst, hexadecimal (default 1234)");
-  app.add_option("--probe-silent-at", probeSilentAt,
+  app.add_option("--probe-silent-at", c.probeSilentAt,
                  "leave a wake-up burst at this rate unanswered (76800 or 4800; repeatable)")
       ->check(CLI::IsMember({76800u, 4800u}));
-  app.add_flag("--steady-dc", steadyDc,
+  app.add_flag("--steady-dc", c.steadyDc,
                "DC at its nominals without ripple: Wdc and Qdc count one code every 100 ms");
-  app.add_flag("-v,--verbose", verbose, "one line per request on stderr");
-  app.add_flag("--trace", trace, "with the request lines, every frame in and out in hexadecimal");
-  app.add_option("--fault", faultTexts,
+  app.add_flag("-v,--verbose", c.verbose, "one line per request on stderr");
+  app.add_flag("--trace", c.trace, "with the request lines, every frame in and out in hexadecimal");
+  app.add_option("--fault", c.faultTexts,
                  "fault rule KIND[=ARG][:WHEN]; KIND no-reply, late, bad-checksum, wrong-address, "
                  "exception, truncate, overcount, garbage, close-after; WHEN COUNT, COUNT@SKIP, RATE% or always");
-  AddIec104Options(app, iec104);
-  // One flag per fault, the same rule without the kind.
+  AddIec104Options(app, c.iec104);
   const std::vector<std::pair<std::string, std::string>> faultFlags = {
       {"no-reply", "WHEN"},         {"late", "MS[:WHEN]"},      {"bad-checksum", "WHEN"},
       {"wrong-address", "WHEN"},    {"exception", "CODE[:WHEN]"}, {"truncate", "WHEN"},
       {"overcount", "WHEN"},        {"garbage", "BYTES[:WHEN]"}, {"close-after", "REPLIES"}};
-  std::map<std::string, std::vector<std::string>> faultFlagValues;
   for (const auto& [name, form] : faultFlags)
-    app.add_option("--" + name, faultFlagValues[name], "fault " + name + " (" + form + ")");
+    app.add_option("--" + name, c.faultFlagValues[name], "fault " + name + " (" + form + ")");
+}
 
-  CLI11_PARSE(app, argc, argv);
-
-  for (const auto& [name, values] : faultFlagValues) {
+// The --fault rules and the per-fault flags, in that order; false after printing the error.
+bool CollectFaultRules(SimCli& c, std::vector<FaultRule>& rules) {
+  for (const auto& [name, values] : c.faultFlagValues) {
     const bool takesArg = name == "late" || name == "exception" || name == "garbage" || name == "close-after";
-    for (const auto& v : values) faultTexts.push_back(name + (takesArg ? "=" : ":") + v);
+    for (const auto& v : values) c.faultTexts.push_back(name + (takesArg ? "=" : ":") + v);
   }
-  std::vector<FaultRule> rules;
-  for (const auto& text : faultTexts) {
+  for (const auto& text : c.faultTexts) {
     std::string error;
     auto rule = ParseFaultRule(text, error);
     if (!rule) {
       std::cerr << "tessvar-sim: " << error << " (in \"" << text << "\")\n";
-      return 2;
+      return false;
     }
     rules.push_back(*rule);
   }
+  return true;
+}
 
-  if (!IsRtcTestCode(service.rtcTestCode)) {
+// The RTC code and the wake-up burst answers; false after printing the error.
+bool ApplyServiceOptions(SimCli& c) {
+  if (!IsRtcTestCode(c.service.rtcTestCode)) {
     std::cerr << "tessvar-sim: --rtc-code wants two upper-case letters A-Z\n";
-    return 2;
+    return false;
   }
-  if (!probeAnswer.empty()) {
+  if (!c.probeAnswer.empty()) {
     uint32_t value = 0;
-    if (probeAnswer.size() > 4 || !ParseRegisterNumber("0x" + probeAnswer, value)) {
+    if (c.probeAnswer.size() > 4 || !ParseRegisterNumber("0x" + c.probeAnswer, value)) {
       std::cerr << "tessvar-sim: --probe-answer wants up to four hexadecimal digits\n";
-      return 2;
+      return false;
     }
-    service.probeAnswer = static_cast<uint16_t>(value);
+    c.service.probeAnswer = static_cast<uint16_t>(value);
   }
-  for (uint32_t rate : probeSilentAt) {
-    if (rate == 76800) service.answerFastProbe = false;
-    if (rate == 4800) service.answerSlowProbe = false;
+  for (uint32_t rate : c.probeSilentAt) {
+    if (rate == 76800) c.service.answerFastProbe = false;
+    if (rate == 4800) c.service.answerSlowProbe = false;
   }
+  return true;
+}
 
-  SimProfile profile;
-  std::string error;
-  if (!LoadProfile(datPath, profile, error)) {
-    std::cerr << "tessvar-sim: " << error << "\n";
-    return 1;
-  }
+TransducerOptions MakeTransducerOptions(const SimCli& c, const SimProfile& profile) {
   TransducerOptions options;
-  options.seed = seed;
-  options.service = service;
-  options.steadyDc = steadyDc;
+  options.seed = c.seed;
+  options.service = c.service;
+  options.steadyDc = c.steadyDc;
   options.nominals = NominalsFromLoad(profile.load);
-  if (!valuesPath.empty() && !LoadPinnedValues(valuesPath, options.pinned, error)) {
-    std::cerr << "tessvar-sim: " << error << "\n";
-    return 1;
-  }
+  return options;
+}
 
-  ServerConfig config;
-  config.pty = pty;
-  config.linkPath = linkPath;
-  config.serialDevice = serialDevice;
-  if (!tcp.empty()) config.tcp = tcp;
-  else if (protocol == "iec104") config.tcp = kIec104DefaultListen;
-  else if (!pty && serialDevice.empty()) config.tcp = "127.0.0.1:1502";
-  if (!linkPath.empty() && !pty) {
+// The lines to serve on and their framing; false after printing the error.
+bool MakeServerConfig(const SimCli& c, const SimProfile& profile, ServerConfig& config) {
+  config.pty = c.pty;
+  config.linkPath = c.linkPath;
+  config.serialDevice = c.serialDevice;
+  if (!c.tcp.empty()) config.tcp = c.tcp;
+  else if (c.protocol == "iec104") config.tcp = kIec104DefaultListen;
+  else if (!c.pty && c.serialDevice.empty()) config.tcp = "127.0.0.1:1502";
+  if (!c.linkPath.empty() && !c.pty) {
     std::cerr << "tessvar-sim: --link needs --pty\n";
-    return 2;
+    return false;
   }
-  config.serialFraming = mode.empty() ? profile.serialFraming : mode == "ascii" ? ModbusFraming::Ascii : ModbusFraming::Rtu;
-  config.address = address > 0 ? static_cast<uint8_t>(address) : profile.address;
-  config.baud = baud ? baud : profile.baud;
+  config.serialFraming = c.mode.empty() ? profile.serialFraming : c.mode == "ascii" ? ModbusFraming::Ascii : ModbusFraming::Rtu;
+  config.address = c.address > 0 ? static_cast<uint8_t>(c.address) : profile.address;
+  config.baud = c.baud ? c.baud : profile.baud;
   config.parity = profile.parity;
   config.dataBits = config.serialFraming == ModbusFraming::Ascii ? 7 : 8;
   config.stopBits = profile.stopBits;
-  config.trace = trace;
-  if (trace) verbose = true;
+  config.trace = c.trace;
+  return true;
+}
+
+void NoteIneffectiveFaults(const SimCli& c, const ServerConfig& config, const std::vector<FaultRule>& rules) {
   for (const auto& r : rules) {
-    if (r.kind == FaultKind::BadChecksum && config.tcp && !pty && serialDevice.empty())
+    if (r.kind == FaultKind::BadChecksum && config.tcp && !c.pty && c.serialDevice.empty())
       std::cerr << "tessvar-sim: note: MODBUS TCP carries no checksum; bad-checksum changes nothing there\n";
     if (r.kind == FaultKind::CloseAfter && !config.tcp)
       std::cerr << "tessvar-sim: note: close-after applies to TCP connections only\n";
   }
+}
 
-  Iec101Setup iec101;
-  if (protocol == "iec101") {
-    if (!MakeIec101Setup(iec101Cli, profile, rules, seed, trace, iec101, error)) {
-      std::cerr << "tessvar-sim: " << error << "\n";
-      return 2;
-    }
-    rules.clear();
-    config.dataBits = 8;
-  }
-
-  RealClock clock;
-  Transducer transducer(clock, profile.load.description, options);
-  for (const auto& w : transducer.Image().warnings) std::cerr << "tessvar-sim: " << w << "\n";
-  FaultInjector faults(rules, seed);
-  SimStats stats;
-  LogSink log;
-  if (verbose) log = [](const std::string& line) { std::cerr << line << "\n"; };
-
-  std::atomic<bool> stop{false};
-  InstallStopSignals(&stop);
-  SimServer server(config, clock, transducer, faults, stats, log);
-  if (iec101.faults) InstallIec101(server, iec101, profile.load.description, transducer, stats, log);
-  const uint16_t commonAddress =
-      address > 0 ? static_cast<uint16_t>(address) : profile.load.deviceAddress.value_or(config.address);
-  if (protocol == "iec104" && !InstallIec104Station(server, iec104, commonAddress, transducer,
-                                                    profile.load.description, stats, log, trace, error)) {
-    std::cerr << "tessvar-sim: " << error << "\n";
-    return 2;
-  }
-  if (!server.Open(error)) {
-    std::cerr << "tessvar-sim: " << error << "\n";
-    return 1;
-  }
-  if (config.tcp) std::cout << "listening " << server.TcpHost() << ":" << server.TcpPort() << std::endl;
-  if (pty) std::cout << server.PtyName() << std::endl;
-  if (verbose) {
-    std::cerr << "tessvar-sim: " << transducer.Image().registers.size() << " registers, address "
-              << int(config.address) << ", " << (config.serialFraming == ModbusFraming::Ascii ? "ascii" : "rtu")
-              << " on serial lines, " << config.baud << " baud\n";
-  }
-  server.Run(stop);
-
+void PrintStats(const SimStats& stats, const FaultInjector& faults, const Iec101Setup& iec101) {
   std::cerr << "tessvar-sim: requests " << stats.requests << ", replies " << stats.replies << " (exceptions "
             << stats.exceptions << "), ignored " << stats.ignored << ", dropped " << stats.dropped
             << ", connections " << stats.connections << "; faults injected:";
@@ -264,6 +227,78 @@ static int Main(int argc, char** argv) {
   std::cerr << iecFaults;
   if (total == 0 && iecFaults.empty()) std::cerr << " none";
   std::cerr << "\n";
+}
+
+}  // namespace
+
+static int Main(int argc, char** argv) {
+  CLI::App app{"tessvar-sim: a simulated two-channel AC/DC transducer (MODBUS RTU, ASCII, TCP)"};
+  SimCli c;
+  AddSimOptions(app, c);
+  CLI11_PARSE(app, argc, argv);
+
+  std::vector<FaultRule> rules;
+  if (!CollectFaultRules(c, rules) || !ApplyServiceOptions(c)) return 2;
+
+  SimProfile profile;
+  std::string error;
+  if (!LoadProfile(c.datPath, profile, error)) {
+    std::cerr << "tessvar-sim: " << error << "\n";
+    return 1;
+  }
+  TransducerOptions options = MakeTransducerOptions(c, profile);
+  if (!c.valuesPath.empty() && !LoadPinnedValues(c.valuesPath, options.pinned, error)) {
+    std::cerr << "tessvar-sim: " << error << "\n";
+    return 1;
+  }
+
+  ServerConfig config;
+  if (!MakeServerConfig(c, profile, config)) return 2;
+  const bool verbose = c.verbose || c.trace;
+  NoteIneffectiveFaults(c, config, rules);
+
+  Iec101Setup iec101;
+  if (c.protocol == "iec101") {
+    if (!MakeIec101Setup(c.iec101Cli, profile, rules, c.seed, c.trace, iec101, error)) {
+      std::cerr << "tessvar-sim: " << error << "\n";
+      return 2;
+    }
+    rules.clear();
+    config.dataBits = 8;
+  }
+
+  RealClock clock;
+  Transducer transducer(clock, profile.load.description, options);
+  for (const auto& w : transducer.Image().warnings) std::cerr << "tessvar-sim: " << w << "\n";
+  FaultInjector faults(rules, c.seed);
+  SimStats stats;
+  LogSink log;
+  if (verbose) log = [](const std::string& line) { std::cerr << line << "\n"; };
+
+  std::atomic<bool> stop{false};
+  InstallStopSignals(&stop);
+  SimServer server(config, clock, transducer, faults, stats, log);
+  if (iec101.faults) InstallIec101(server, iec101, profile.load.description, transducer, stats, log);
+  const uint16_t commonAddress =
+      c.address > 0 ? static_cast<uint16_t>(c.address) : profile.load.deviceAddress.value_or(config.address);
+  if (c.protocol == "iec104" && !InstallIec104Station(server, c.iec104, commonAddress, transducer,
+                                                      profile.load.description, stats, log, c.trace, error)) {
+    std::cerr << "tessvar-sim: " << error << "\n";
+    return 2;
+  }
+  if (!server.Open(error)) {
+    std::cerr << "tessvar-sim: " << error << "\n";
+    return 1;
+  }
+  if (config.tcp) std::cout << "listening " << server.TcpHost() << ":" << server.TcpPort() << std::endl;
+  if (c.pty) std::cout << server.PtyName() << std::endl;
+  if (verbose) {
+    std::cerr << "tessvar-sim: " << transducer.Image().registers.size() << " registers, address "
+              << int(config.address) << ", " << (config.serialFraming == ModbusFraming::Ascii ? "ascii" : "rtu")
+              << " on serial lines, " << config.baud << " baud\n";
+  }
+  server.Run(stop);
+  PrintStats(stats, faults, iec101);
   return 0;
 }
 

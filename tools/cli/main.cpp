@@ -34,12 +34,9 @@ class NoStore : public tessvar::SettingsStore {
   std::unique_ptr<tessvar::SettingsKey> OpenOrCreateKey(std::string_view) override { return nullptr; }
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
+void AddCliOptions(CLI::App& app, tessvar::CliOptions& o, tessvar::IecCliOptions& iec,
+                   std::optional<double>& timeoutSec, tessvar::ServiceOptions& service) {
   using namespace tessvar;
-  CliOptions o;
-  CLI::App app{"tessvar-cli: the Tessvar window without a screen"};
   app.add_option("--dat", o.dat, "device description file (.dat)")->required()->check(CLI::ExistingFile);
   app.add_option("--protocol", o.protocol, "protocol list entry (prefix), e.g. \"MODBUS RTU\"");
   app.add_option("--port", o.port, "serial port (ttyUSB0, /dev/pts/3) or TCP port number (also for МЭК-104, whose window uses 2404)");
@@ -52,9 +49,7 @@ int main(int argc, char** argv) {
   app.add_option("--record-time", o.recordTime, "stop after hh:mm:ss");
   app.add_option("--data-sets", o.dataSets, "stop after this many data sets");
   app.add_flag("--json", o.json, "one JSON object per data set");
-  IecCliOptions iec;
   AddIecOptions(app, iec);
-  std::optional<double> timeoutSec;
   app.add_option("--timeout", timeoutSec, "stop after this many seconds (exit code 2)");
   app.footer(
       "Defaults: protocol, port, address and poll period as the description sets them (the "
@@ -64,8 +59,29 @@ int main(int argc, char** argv) {
       "Exit codes: 0 all data sets presented (or the recording time ran out), 1 the start "
       "was refused (the window's message is on stderr), 2 timed out or the run stopped "
       "early, 130 interrupted (SIGINT/SIGTERM).");
-  ServiceOptions service;
   AddServiceOptions(app, service);
+}
+
+tessvar::KrellonSeams PosixSeams() {
+  using namespace tessvar;
+  KrellonSeams seams;
+  seams.enumerateSerialPorts = [] { return EnumerateSerialDevices(); };
+  seams.makeSerialPort = [] { return MakePosixSerialPort(); };
+  seams.makeTcpSocket = [] { return MakePosixTcpSocket(); };
+  seams.configureSerial = [](std::string_view) {};
+  return seams;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tessvar;
+  CliOptions o;
+  CLI::App app{"tessvar-cli: the Tessvar window without a screen"};
+  IecCliOptions iec;
+  std::optional<double> timeoutSec;
+  ServiceOptions service;
+  AddCliOptions(app, o, iec, timeoutSec, service);
   CLI11_PARSE(app, argc, argv);
 
   std::signal(SIGINT, OnSignal);
@@ -74,12 +90,7 @@ int main(int argc, char** argv) {
   RealClock clock;
   ConsoleHost host(clock);
   NoStore store;
-  KrellonSeams seams;
-  seams.enumerateSerialPorts = [] { return EnumerateSerialDevices(); };
-  seams.makeSerialPort = [] { return MakePosixSerialPort(); };
-  seams.makeTcpSocket = [] { return MakePosixTcpSocket(); };
-  seams.configureSerial = [](std::string_view) {};
-  CKrellonDlg window(host, clock, store, std::move(seams));
+  CKrellonDlg window(host, clock, store, PosixSeams());
   window.OnInitDialog();
 
   Dialog& d = window.GetDialog();
