@@ -32,6 +32,9 @@ fi
 
 # The native window's tests need a display: a private Xvfb when there is one.
 if command -v xvfb-run >/dev/null; then
+  # The wine server started above has no display and would serve the window tests too:
+  # let it end, so the next one starts on the private display.
+  wineserver -w 2>/dev/null || true
   xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows-tests
 else
   echo "windows: window tests SKIPPED - no xvfb-run for a display"
