@@ -11,11 +11,13 @@
 #include "link/ft12_frames.h"
 #include "link/iec_asdu.h"
 #include "link_test_util.h"
+#include "tests/support/tshark.h"
 
 namespace tessvar {
 namespace {
 
 using test::Bytes;
+using test::HaveTshark;
 
 struct Dissected {
   std::vector<uint8_t> frame;
@@ -32,13 +34,7 @@ std::string RunTshark(const std::vector<Dissected>& frames, const AsduFieldSizes
   {
     std::ofstream dump(dir / "dump.txt");
     for (const auto& f : frames) {
-      dump << "0000";
-      for (uint8_t b : f.frame) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, " %02x", b);
-        dump << hex;
-      }
-      dump << "\n";
+      dump << test::HexDumpLine(f.frame);
     }
   }
   auto octets = [](int n) { return "'" + std::to_string(n) + " octet'"; };
@@ -49,13 +45,7 @@ std::string RunTshark(const std::vector<Dissected>& frames, const AsduFieldSizes
       " -o iec60870_101.cot_len:" + octets(s.cause) + " -o iec60870_101.asdu_addr_len:" +
       octets(s.commonAddress) + " -o iec60870_101.asdu_ioa_len:" + octets(s.objectAddress) +
       " -V 2>/dev/null";
-  std::string out;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
+  std::string out = test::CommandOutput(cmd);
   std::filesystem::remove_all(dir);
   return out;
 }
@@ -80,8 +70,6 @@ void ExpectDissection(const std::vector<Dissected>& frames, const AsduFieldSizes
                                                       << parts[i];
   }
 }
-
-bool HaveTshark() { return std::system("tshark -v >/dev/null 2>&1 && which text2pcap >/dev/null 2>&1") == 0; }
 
 TEST(Ft12Tshark, SentFramesDissectCleanly) {
   if (!HaveTshark()) GTEST_SKIP() << "tshark not installed";

@@ -10,11 +10,15 @@
 #include <regex>
 
 #include "iec104_harness.h"
+#include "tests/support/tshark.h"
 
 namespace tessvar::sim {
 namespace {
 
 using namespace test;
+using tessvar::test::CommandOutput;
+using tessvar::test::HaveTshark;
+using tessvar::test::HexDumpLine;
 
 class Recorder : public FrameTap {
  public:
@@ -28,8 +32,6 @@ class Recorder : public FrameTap {
   std::vector<Frame> frames;
 };
 
-bool HaveTshark() { return std::system("command -v tshark >/dev/null 2>&1 && command -v text2pcap >/dev/null 2>&1") == 0; }
-
 // One TCP segment per APDU, the client on port 50000 and the station on 2404.
 std::string Dissect(const std::vector<Recorder::Frame>& frames, const std::string& tag) {
   const auto dir = std::filesystem::temp_directory_path() / ("tessvar_iec104_tshark_" + tag);
@@ -37,25 +39,13 @@ std::string Dissect(const std::vector<Recorder::Frame>& frames, const std::strin
   {
     std::ofstream dump(dir / "dump.txt");
     for (const auto& f : frames) {
-      dump << (f.sent ? "O" : "I") << " 0000";
-      for (uint8_t b : f.bytes) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, " %02x", b);
-        dump << hex;
-      }
-      dump << "\n";
+      dump << (f.sent ? "O " : "I ") << HexDumpLine(f.bytes);
     }
   }
   const std::string cmd = "text2pcap -q -D -T 2404,50000 " + (dir / "dump.txt").string() + " " +
                           (dir / "dump.pcap").string() + " && tshark -r " + (dir / "dump.pcap").string() +
                           " -V -O iec60870_104,iec60870_asdu 2>/dev/null";
-  std::string out;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
+  std::string out = CommandOutput(cmd);
   std::filesystem::remove_all(dir);
   return out;
 }
