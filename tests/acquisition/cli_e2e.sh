@@ -2,33 +2,14 @@
 # tessvar-cli against a running tessvar-sim on loopback TCP and on a pseudo-terminal (RTU),
 # with pinned registers: the printed data sets carry exactly the served values.
 set -u
-CLI="$1"; SIM="$2"; SAMPLES="$3"
-WORK=$(mktemp -d)
-SIM_PID=""
-cleanup() { [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null; wait 2>/dev/null; rm -rf "$WORK"; }
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/e2e_common.sh"
 
-# Starts the simulator in the background and waits (at most 10 s) for its first stdout line.
-start_sim() {
-  # The old output goes first: a check that ran before the new process truncated it would
-  # take the previous run's line.
-  rm -f "$WORK/sim.out"
-  "$SIM" "$@" >"$WORK/sim.out" 2>"$WORK/sim.err" &
-  SIM_PID=$!
-  for _ in $(seq 1 100); do
-    [ "$(wc -l <"$WORK/sim.out" 2>/dev/null || echo 0)" -ge 1 ] && return 0
-    sleep 0.1
-  done
-  fail "simulator did not start: $(cat "$WORK/sim.err")"
-}
-stop_sim() { kill "$SIM_PID" 2>/dev/null; wait "$SIM_PID" 2>/dev/null; SIM_PID=""; }
 
 # --- MODBUS TCP: five data sets in codes, channel 1 voltage and channel 2 voltage pinned.
 cat >"$WORK/values.json" <<'JSON'
 {"0x00": 1500, "0x15": 50536, "0x2A": 7250, "0x2B": 3589}
 JSON
-start_sim --dat "$SAMPLES/tcp-two-channel.dat" --tcp 127.0.0.1:0 --values "$WORK/values.json"
+launch_sim --dat "$SAMPLES/tcp-two-channel.dat" --tcp 127.0.0.1:0 --values "$WORK/values.json"
 PORT=$(grep -o '127\.0\.0\.1:[0-9]*' "$WORK/sim.out" | head -1 | cut -d: -f2)
 [ -n "$PORT" ] || fail "no port in: $(cat "$WORK/sim.out")"
 timeout 30 "$CLI" --dat "$SAMPLES/tcp-two-channel.dat" --ip 127.0.0.1 --port "$PORT" \
@@ -65,7 +46,7 @@ for l in body:
 PY
 
 # --- MODBUS RTU over a pseudo-terminal.
-start_sim --dat "$SAMPLES/rtu-two-channel.dat" --pty --values "$WORK/values.json"
+launch_sim --dat "$SAMPLES/rtu-two-channel.dat" --pty --values "$WORK/values.json"
 PTY=$(head -1 "$WORK/sim.out")
 [ -e "$PTY" ] || fail "no pty: $PTY"
 timeout 40 "$CLI" --dat "$SAMPLES/rtu-two-channel.dat" --protocol "MODBUS RTU" --port "$PTY" \
@@ -87,7 +68,7 @@ PY
 cat >"$WORK/ascii.json" <<'JSON'
 {"0x10": 1234, "0x17": 4321}
 JSON
-start_sim --dat "$SAMPLES/ascii-dc.dat" --pty --mode ascii --values "$WORK/ascii.json"
+launch_sim --dat "$SAMPLES/ascii-dc.dat" --pty --mode ascii --values "$WORK/ascii.json"
 PTY=$(head -1 "$WORK/sim.out")
 timeout 40 "$CLI" --dat "$SAMPLES/ascii-dc.dat" --port "$PTY" --poll-ms 200 --codes --data-sets 2 \
   --json >"$WORK/ascii.out" 2>"$WORK/ascii.err"
@@ -110,7 +91,7 @@ rtc_check() {  # expected-exit expected-line sim-args... -- cli-args...
   local sim_args=() cli_args=()
   while [ "$1" != "--" ]; do sim_args+=("$1"); shift; done; shift
   cli_args=("$@")
-  start_sim --dat "$SAMPLES/rtu-two-channel.dat" --pty -v "${sim_args[@]}"
+  launch_sim --dat "$SAMPLES/rtu-two-channel.dat" --pty -v "${sim_args[@]}"
   PTY=$(head -1 "$WORK/sim.out")
   timeout 20 "$CLI" --dat "$SAMPLES/rtu-two-channel.dat" --protocol "MODBUS RTU" --port "$PTY" \
     --rtc-check --json "${cli_args[@]}" >"$WORK/rtc.out" 2>"$WORK/rtc.err"

@@ -3,27 +3,11 @@
 # and with the time-tagged monitor types: the printed data sets carry exactly the served
 # values and the ASDU type, and a recording holds them.
 set -u
-CLI="$1"; SIM="$2"; SAMPLES="$3"
-WORK=$(mktemp -d)
-SIM_PID=""
-cleanup() { [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null; wait 2>/dev/null; rm -rf "$WORK"; }
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/e2e_common.sh"
 
 start_sim() {
-  # The old output goes first: a check that ran before the new process truncated it would
-  # take the previous run's line.
-  rm -f "$WORK/sim.out"
-  "$SIM" --dat "$SAMPLES/iec101.dat" --protocol iec101 --pty --values "$WORK/values.json" "$@" \
-    >"$WORK/sim.out" 2>"$WORK/sim.err" &
-  SIM_PID=$!
-  for _ in $(seq 1 100); do
-    [ "$(wc -l <"$WORK/sim.out" 2>/dev/null || echo 0)" -ge 1 ] && return 0
-    sleep 0.1
-  done
-  fail "simulator did not start: $(cat "$WORK/sim.err")"
+  launch_sim --dat "$SAMPLES/iec101.dat" --protocol iec101 --pty --values "$WORK/values.json" "$@"
 }
-stop_sim() { kill "$SIM_PID" 2>/dev/null; wait "$SIM_PID" 2>/dev/null; SIM_PID=""; }
 
 # Udc1 1500, Idc1 2500, Pdc1 -1, Uac1 4, Iac1 5, f1 50000 (unsigned), Udc2 -15000, Idc2 8.
 cat >"$WORK/values.json" <<'JSON'

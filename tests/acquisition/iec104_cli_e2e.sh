@@ -5,29 +5,14 @@
 # station that ends the connection counts exactly one failure and the run recovers with the
 # right values, and the faults the client weathers count none.
 set -u
-CLI="$1"; SIM="$2"; SAMPLES="$3"
+. "$(dirname "$0")/e2e_common.sh"
 DAT="$SAMPLES/iec104.dat"
-WORK=$(mktemp -d)
-SIM_PID=""
-cleanup() { [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null; wait 2>/dev/null; rm -rf "$WORK"; }
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 start_sim() {
-  # The old output goes first: a check that ran before the new process truncated it would
-  # take the previous run's line.
-  rm -f "$WORK/sim.out"
-  "$SIM" --dat "$DAT" --protocol iec104 --tcp 127.0.0.1:0 --values "$WORK/values.json" "$@" \
-    >"$WORK/sim.out" 2>"$WORK/sim.err" &
-  SIM_PID=$!
-  for _ in $(seq 1 100); do
-    [ "$(wc -l <"$WORK/sim.out" 2>/dev/null || echo 0)" -ge 1 ] && break
-    sleep 0.1
-  done
+  launch_sim --dat "$DAT" --protocol iec104 --tcp 127.0.0.1:0 --values "$WORK/values.json" "$@"
   PORT=$(grep -o '127\.0\.0\.1:[0-9]*' "$WORK/sim.out" | head -1 | cut -d: -f2)
   [ -n "$PORT" ] || fail "simulator did not start: $(cat "$WORK/sim.err")"
 }
-stop_sim() { kill "$SIM_PID" 2>/dev/null; wait "$SIM_PID" 2>/dev/null; SIM_PID=""; }
 
 # Udc1 (address 1) and Udc2 (address 7) pinned; the others served by the value model.
 cat >"$WORK/values.json" <<'JSON'
