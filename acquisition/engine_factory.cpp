@@ -59,4 +59,8 @@ std::string SerialOpenFailureText(const std::string& portText) {
   return std::string(run_texts::kCannotOpen) + portText;
 }
 
+OpenOutcome SerialOpenFailure(const std::string& portText) {
+  return {.ok = false, .failureText = SerialOpenFailureText(portText), .deviceMissing = true};
+}
+
 }  // namespace tessvar

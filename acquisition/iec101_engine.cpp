@@ -40,7 +40,7 @@ uint16_t Iec101Engine::LinkAddress() const {
 OpenOutcome Iec101Engine::OpenPort() {
   CSerialLine& line = ctx_.serial;
   if (!line.IsOpen() && !line.Open(ctx_.settings.portText)) {
-    return {false, SerialOpenFailureText(ctx_.settings.portText)};
+    return SerialOpenFailure(ctx_.settings.portText);
   }
   ctx_.clock.Sleep(kSerialSettleMs);
   if (ctx_.clock.Cancelled()) return {};  // "Стоп" while settling: the stop comes next
