@@ -60,7 +60,9 @@ std::string SerialOpenFailureText(const std::string& portText) {
 }
 
 OpenOutcome SerialOpenFailure(const std::string& portText) {
-  return {.ok = false, .failureText = SerialOpenFailureText(portText), .deviceMissing = true};
+  // "НЕТ" names no device: nothing to wait for.
+  const bool named = portText != kNoPort && portText != kNoPortEn;
+  return {.ok = false, .failureText = SerialOpenFailureText(portText), .deviceMissing = named};
 }
 
 }  // namespace tessvar

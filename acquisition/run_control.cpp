@@ -204,7 +204,13 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
     return false;
   }
   if (!opened.ok) {
-    ctx.host.MessageBox(opened.failureText, run_texts::kError);
+    std::string text = opened.failureText;
+    // Say why the port the user chose will not open (missing, no permission, busy, …).
+    if (opened.deviceMissing && ctx.serialPortProblem) {
+      const std::string why = ctx.serialPortProblem(ctx.settings.portText);
+      if (!why.empty()) text = why;
+    }
+    ctx.host.MessageBox(text, run_texts::kError);
     if (!userStart) OnStop();
     return false;
   }
