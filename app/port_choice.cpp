@@ -19,9 +19,14 @@ std::string Trimmed(std::string_view text) {
 
 void CKrellonDlg::OnPortTyped() {
   Dialog& d = dialog_;
-  settings_.portText = Trimmed(d.Text(idc::kPortList));
+  const std::string typed = Trimmed(d.Text(idc::kPortList));
+  // A TCP port number typed for a network protocol is read from the list by the run; it is
+  // not the serial port.
+  const ProtocolKind p = SelectedProtocol();
+  if (p == ProtocolKind::ModbusAscii || p == ProtocolKind::ModbusRtu || p == ProtocolKind::Iec101)
+    settings_.portText = typed;
   const auto& items = d.Items(idc::kPortList);
-  const auto it = std::find(items.begin(), items.end(), settings_.portText);
+  const auto it = std::find(items.begin(), items.end(), typed);
   // Typing a listed name chooses it; anything else leaves no item chosen.
   d.SetSelection(idc::kPortList, it == items.end() ? -1 : static_cast<int>(it - items.begin()));
 }
