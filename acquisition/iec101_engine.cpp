@@ -40,9 +40,10 @@ uint16_t Iec101Engine::LinkAddress() const {
 OpenOutcome Iec101Engine::OpenPort() {
   CSerialLine& line = ctx_.serial;
   if (!line.IsOpen() && !line.Open(ctx_.settings.portText)) {
-    return {false, SerialOpenFailureText(ctx_.settings.portText)};
+    return SerialOpenFailure(ctx_.settings.portText);
   }
   ctx_.clock.Sleep(kSerialSettleMs);
+  if (ctx_.clock.Cancelled()) return {};  // "Стоп" while settling: the stop comes next
   SerialParameters p = ctx_.settings.serial;
   p.dataBits.assign(1, '8');
   line.Configure(BuildSerialSettingsText(p));
@@ -82,9 +83,15 @@ FirstRequestOutcome Iec101Engine::SendFirstRequest(const RequestBlock& block) {
                              static_cast<uint8_t>(params_.group), awaited);
   replyHadImage_ = false;
   const uint16_t address = LinkAddress();
+  // "Стоп" during any of the waits below: return at once, send nothing more (the run stops
+  // right after this handler).
+  const auto stopped = [this] { return ctx_.clock.Cancelled(); };
   if (!softRestartPending_) {
-    if (!link_.RequestLinkStatus(address, params_)) return {true, std::string(kIecLinkInitFailed)};
+    const bool answered = link_.RequestLinkStatus(address, params_);
+    if (stopped()) return {};
+    if (!answered) return {true, std::string(kIecLinkInitFailed)};
     link_.ResetRemoteLink(address, params_);
+    if (stopped()) return {};
   }
   softRestartPending_ = false;
 
@@ -93,12 +100,16 @@ FirstRequestOutcome Iec101Engine::SendFirstRequest(const RequestBlock& block) {
                       BuildInterrogation(address, block.start, cause, params_.group,
                                          params_.Asdu(), kIec101Originator));
   ctx_.clock.Sleep(kCommandReplyWaitMs);
+  if (stopped()) return {};
   std::vector<uint8_t> reply;
   const auto first = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
+  if (stopped()) return {};
   if (first != LinkResult::kGood && first != LinkResult::kSingleCharAck) {
     link_.RequestClass2(address, params_);
     ctx_.clock.Sleep(kCommandReplyWaitMs);
+    if (stopped()) return {};
     const auto second = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
+    if (stopped()) return {};
     return {true, std::string(InterrogationRefusalText(second))};
   }
   // Nothing decoded since the interrogation went out.
@@ -157,6 +168,7 @@ ClockWriteOutcome Iec101Engine::WriteClock(const ClockTarget&) {
                       BuildClockSync(address, params_.Asdu(), kIec101Originator, ctx_.clock,
                                      ctx_.settings.timeBase));
   ctx_.clock.Sleep(kCommandReplyWaitMs);
+  if (ctx_.clock.Cancelled()) return {Then::kNothing, {}};  // stopped: no verdict, no restart
   std::vector<uint8_t> reply;
   const auto r = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
   if (r != LinkResult::kGood && r != LinkResult::kSingleCharAck) {

@@ -199,8 +199,18 @@ void CRunControl::Impl::OnStart() {
 // Opens the port, locks the window for the run and connects; false when the start ends here.
 bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   const OpenOutcome opened = link.OpenPort();
+  if (!opened.ok && !userStart && opened.deviceMissing) {
+    AwaitSerialDevice(opened.failureText);
+    return false;
+  }
   if (!opened.ok) {
-    ctx.host.MessageBox(opened.failureText, run_texts::kError);
+    std::string text = opened.failureText;
+    // Say why the port the user chose will not open (missing, no permission, busy, …).
+    if (opened.deviceMissing && ctx.serialPortProblem) {
+      const std::string why = ctx.serialPortProblem(ctx.settings.portText);
+      if (!why.empty()) text = why;
+    }
+    ctx.host.MessageBox(text, run_texts::kError);
     if (!userStart) OnStop();
     return false;
   }
@@ -249,6 +259,22 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   }
   state.m_running = true;
   return true;
+}
+
+// A restart found the serial device gone (an unplugged adapter, a closed pty): the run goes
+// on waiting for it as for a lost TCP peer, trying again on the reconnection timer. Each
+// failed attempt counts once; "Стоп" ends the waiting.
+void CRunControl::Impl::AwaitSerialDevice(std::string_view failureText) {
+  state.m_running = true;
+  state.m_linkTrouble = true;
+  state.m_valuesStale = true;
+  SetStatus(run_texts::kReconnecting);
+  NoteFailure(failureText);
+  ++state.m_failureCount;
+  ShowFailureCount();
+  ctx.show();
+  ctx.view.Repaint();
+  ctx.view.SetTimer(kReconnectTimer, kReconnectPeriodMs);
 }
 
 // What stays fixed while the run polls: the device and the way it is read.

@@ -73,6 +73,9 @@ struct RunContext {
   std::function<std::unique_ptr<TcpSocket>()> makeTcpSocket;
   // The engine of a protocol; MakeLinkEngine when empty (tests hand in engines of their own).
   std::function<std::unique_ptr<LinkEngine>(ProtocolKind, const EngineContext&)> makeEngine;
+  // Why the serial port named by a port text will not open (a sentence naming the path and
+  // the reason), empty when it cannot tell; asked when "Старт" cannot open the port.
+  std::function<std::string(std::string_view portText)> serialPortProblem;
 };
 
 class CRunControl {

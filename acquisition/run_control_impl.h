@@ -75,6 +75,7 @@ struct CRunControl::Impl {
   LinkEngine* Engine();
   void CloseLink(LinkClose how);
   bool OpenAndConnect(LinkEngine& link, bool userStart);
+  void AwaitSerialDevice(std::string_view failureText);
   void LockRunControls();
   void BuildEntries();
   void RebuildMarks();

@@ -89,6 +89,7 @@ CKrellonDlg::CKrellonDlg(WindowHost& host, Clock& clock, SettingsStore& store, K
       .makeSerialPort = seams_.makeSerialPort,
       .makeTcpSocket = seams_.makeTcpSocket,
       .makeEngine = seams_.makeEngine,
+      .serialPortProblem = seams_.serialPortProblem,
   });
   colourObserver_ = std::make_unique<ColourObserver>(*this);
   dialog_.AddObserver(colourObserver_.get());
@@ -131,6 +132,7 @@ void CKrellonDlg::BindHandlers() {
 
   d.OnSelChange(idc::kProtocolList, [this] { OnProtocolChange(); });
   d.OnSelChange(idc::kPortList, [this] { OnPortChoice(); });
+  d.OnEditChange(idc::kPortList, [this] { OnPortTyped(); });
   d.OnSelChange(idc::kTimeBaseList, [this] { OnTimeBaseChoice(); });
   d.OnKillFocus(idc::kDeviceAddress, [this] { ApplyDeviceAddressRule(); });
 
@@ -310,10 +312,7 @@ void CKrellonDlg::FillPortList() {
     case ProtocolKind::Iec101: {
       for (const auto& p : serialPorts_) d.AddItem(idc::kPortList, p);
       d.AddItem(idc::kPortList, kNoPort);
-      const auto& items = d.Items(idc::kPortList);
-      const auto it = std::find(items.begin(), items.end(), settings_.portText);
-      d.SetSelection(idc::kPortList,
-                     it == items.end() ? -1 : static_cast<int>(it - items.begin()));
+      SelectPortText();
       break;
     }
     case ProtocolKind::ModbusTcp:

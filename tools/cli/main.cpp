@@ -15,6 +15,7 @@
 #include "platform/posix/posix_tcp_socket.h"
 #include "platform/posix/real_clock.h"
 #include "platform/posix/serial_enumeration.h"
+#include "platform/posix/serial_port_check.h"
 #include "platform/settings_store.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/iec_options.h"
@@ -65,7 +66,8 @@ void AddCliOptions(CLI::App& app, tessvar::CliOptions& o, tessvar::IecCliOptions
 tessvar::KrellonSeams PosixSeams() {
   using namespace tessvar;
   KrellonSeams seams;
-  seams.enumerateSerialPorts = [] { return EnumerateSerialDevices(); };
+  seams.enumerateSerialPorts = [] { return SerialPortChoices(); };
+  seams.serialPortProblem = [](std::string_view port) { return SerialPortProblem(port); };
   seams.makeSerialPort = [] { return MakePosixSerialPort(); };
   seams.makeTcpSocket = [] { return MakePosixTcpSocket(); };
   seams.configureSerial = [](std::string_view) {};
