@@ -19,16 +19,7 @@ bool IsDataCause(uint8_t causeOctet) {
 }
 }  // namespace
 
-std::string_view InterrogationRefusalText(LinkResult second) {
-  switch (second) {
-    case LinkResult::kUnknownType:
-    case LinkResult::kUnknownCause:
-    case LinkResult::kUnknownObjectAddress:
-      return LinkResultText(second);
-    default:
-      return kIecNotConfirmed;
-  }
-}
+std::string_view InterrogationRefusalText(LinkResult second) { return IecRefusalText(second); }
 
 Iec101Engine::Iec101Engine(const EngineContext& context) : ctx_(context) {}
 

@@ -324,6 +324,8 @@ void CRunControl::OnResetFailures() {
 }
 void CRunControl::OnDisplayMode() { impl_->OnDisplayMode(); }
 void CRunControl::OnClockSync() { impl_->OnClockSync(); }
+void CRunControl::OnDelayAcquisition() { impl_->OnDelayAcquisition(); }
+std::optional<uint16_t> CRunControl::LastDelayMs() const { return impl_->lastDelayMs; }
 ServiceOutcome CRunControl::OnRtcCheck(std::string_view testCode) {
   return impl_->OnRtcCheck(testCode);
 }

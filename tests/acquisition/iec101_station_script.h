@@ -2,6 +2,7 @@
 // A hand-scripted IEC 60870-5-101 secondary station on an in-memory line: it answers each
 // frame the client writes by the frame's control function with octets written out by hand,
 // and an Iec101Engine at link address 3 (sizes 1, 1, 2) lent that line.
+#include <functional>
 #include <map>
 #include <memory>
 #include <numeric>
@@ -35,6 +36,8 @@ struct ScriptedIec101 {
       {3, {0xE5}},
   };
   std::vector<std::vector<uint8_t>> class2;
+  // When set, builds each class 2 answer at the moment of the poll instead.
+  std::function<std::vector<uint8_t>()> class2Now;
   size_t class2Taken = 0;
   uint32_t answerAfterMs = 5;
   // When a class 2 answer leaves, relative to the poll (a late reply).
@@ -73,6 +76,10 @@ struct ScriptedIec101 {
     else if (b[0] == 0x68 && b.size() >= 5) control = b[4];
     else return;
     const uint8_t function = control & 0x0F;
+    if (function == 11 && class2Now) {
+      MemorySerialPort::Deliver(*wire, clock, class2Now(), class2AfterMs);
+      return;
+    }
     if (function == 11) {
       if (class2.empty()) return;
       const auto& a = class2[std::min(class2Taken++, class2.size() - 1)];
