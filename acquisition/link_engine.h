@@ -164,6 +164,9 @@ class LinkEngine {
 
   // --- commands between ticks
   virtual ClockWriteOutcome WriteClock(const ClockTarget& target) = 0;
+  // Clock writes the station has confirmed since the run (re)started, for engines that
+  // write the clock later on a thread of their own.
+  virtual uint32_t ClockSyncsConfirmed() const { return 0; }
   // "Определение запаздывания": only engines that measure a link delay take part.
   virtual bool MeasuresDelay() const { return false; }
   virtual DelayOutcome AcquireDelay() { return {}; }

@@ -145,6 +145,7 @@ void Iec104Session::HandleI(std::span<const uint8_t> apdu) {
     Reject(type, cause);
     return;
   }
+  if (type == kCCsNa1 && CauseBits(cause) == kCauseActivationCon) ++clockSyncsConfirmed_;
   if (type == kCIcNa1 && CauseBits(cause) == kCauseActivationCon) {
     requestTime_ = config_.timeBase == TimeBase::Gmt ? clock_.UtcNow() : clock_.LocalNow();
   }

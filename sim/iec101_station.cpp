@@ -210,6 +210,7 @@ void Iec101Station::TakeCommand(std::span<const uint8_t> asdu, uint64_t nowMs,
         return;
       }
       transducer_.ClockOfDevice().Set(*t);
+      Log(transducer_.ClockOfDevice().SetReport());
       echo(kCauseActivationCon);
       return;
     }

@@ -149,7 +149,7 @@ void Iec104Station::HandleCommand(std::span<const uint8_t> asdu, uint64_t nowMs)
       }
       if (!ReadCp56(c.element, t)) return refuse(kCauseUnknownObject);
       transducer_.ClockOfDevice().Set(t);
-      Log("iec104: clock set by the client");
+      Log("iec104: " + transducer_.ClockOfDevice().SetReport());
       return SendAsdu(EchoWithCause(asdu, kCauseActCon), nowMs);
     }
     default:

@@ -197,7 +197,9 @@ TEST(Iec104ClockCommand, WorkerSendsTheCommandAndTheStationClockFollows) {
       if (IsClockSync(s.bytes)) return true;
     return false;
   }));
-  ASSERT_TRUE(client.TickUntil([](const CollectOutcome& o) { return o.showConverterTime; }));
+  ASSERT_TRUE(client.TickUntil([&](const CollectOutcome& o) {
+    return o.showConverterTime && client.engine->ClockSyncsConfirmed() == 1;
+  }));
   for (const auto& s : client.socket->SentSoFar()) EXPECT_NE(s.thread, window);
 
   client.engine->Close(LinkClose::kStop);
@@ -231,6 +233,7 @@ TEST(Iec104ClockCommand, RefusedSynchronisationEndsTheConnectionWithItsMessage) 
       return o.result != LinkResult::kGood;
     })) << int(c.cause);
     EXPECT_EQ(message, c.message) << int(c.cause);
+    EXPECT_EQ(client.engine->ClockSyncsConfirmed(), 0u) << int(c.cause);
     client.engine->Close(LinkClose::kStop);
     station.Stop();
     EXPECT_EQ(station.DeviceNow().year, 2020) << int(c.cause);
