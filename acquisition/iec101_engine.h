@@ -12,11 +12,12 @@
 #include "acquisition/link_engine.h"
 #include "link/iec101_link.h"
 #include "link/iec_asdu_decoder.h"
+#include "link/iec_refusal.h"
 
 namespace tessvar {
 
 inline constexpr std::string_view kIecLinkInitFailed = "Ошибка при инициализации канала";
-inline constexpr std::string_view kIecNotConfirmed = "Нет подтверждения активации/деактивации опроса";
+inline constexpr std::string_view kIecNotConfirmed = kIecNotConfirmedText;
 
 // The message a refused interrogation shows, by the result of the class 2 poll after it.
 std::string_view InterrogationRefusalText(LinkResult second);
@@ -36,6 +37,10 @@ class Iec101Engine final : public LinkEngine {
   bool EachReplyIsDataSet() const override { return true; }
   AfterRequest SendRequest(const RequestBlock& block) override;
   ClockWriteOutcome WriteClock(const ClockTarget& target) override;
+  // The delay acquisition (iec101_delay.cpp).
+  bool MeasuresDelay() const override { return true; }
+  DelayOutcome AcquireDelay() override;
+  bool SendDelay(uint16_t delayMs) override;
   bool ConverterTimeFromRegisters() const override { return false; }
   std::string AsduFieldText() const override;
   bool ValuesCameUntimed() const override;
@@ -51,6 +56,9 @@ class Iec101Engine final : public LinkEngine {
 
  private:
   uint16_t LinkAddress() const;
+  // Sends C_CD_NA_1, takes its acknowledgement and times the station's reply; nothing when
+  // no usable reply came within the wait.
+  std::optional<uint16_t> MeasureDelay();
   void SendNext();
 
   EngineContext ctx_;
@@ -63,6 +71,7 @@ class Iec101Engine final : public LinkEngine {
   LinkResult lastResult_ = LinkResult::kGood;
   bool replyHadImage_ = false;
   bool softRestartPending_ = false;
+  std::optional<LinkResult> refusal_;  // the station refused the last delay acquisition
 };
 
 }  // namespace tessvar

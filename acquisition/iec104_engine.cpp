@@ -120,6 +120,10 @@ ClockWriteOutcome Iec104Engine::WriteClock(const ClockTarget&) {
   return {WantsPollTimer() ? Then::kResumePolling : Then::kNothing, {}};
 }
 
+uint32_t Iec104Engine::ClockSyncsConfirmed() const {
+  return worker_ ? worker_->ClockSyncsConfirmed() : 0;
+}
+
 std::string Iec104Engine::AsduFieldText() const {
   return last_ && last_->lastMonitorType != 0 ? std::to_string(last_->lastMonitorType) : " ";
 }

@@ -350,6 +350,11 @@ void CRunControl::OnResetFailures() {
 }
 void CRunControl::OnDisplayMode() { impl_->OnDisplayMode(); }
 void CRunControl::OnClockSync() { impl_->OnClockSync(); }
+void CRunControl::OnDelayAcquisition() { impl_->OnDelayAcquisition(); }
+std::optional<uint16_t> CRunControl::LastDelayMs() const { return impl_->lastDelayMs; }
+uint32_t CRunControl::ClockSyncsConfirmed() const {
+  return impl_->engine ? impl_->engine->ClockSyncsConfirmed() : 0;
+}
 ServiceOutcome CRunControl::OnRtcCheck(std::string_view testCode) {
   return impl_->OnRtcCheck(testCode);
 }

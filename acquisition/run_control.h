@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -92,6 +93,11 @@ class CRunControl {
   void OnResetFailures();     // "RST"
   void OnDisplayMode();       // the display-mode toggle
   void OnClockSync();         // "Синхронизация RTC"
+  void OnDelayAcquisition();  // "Определение запаздывания"
+  // The delay the last acquisition measured; nothing when it failed or none was made.
+  std::optional<uint16_t> LastDelayMs() const;
+  // Clock writes the engine of the run has seen confirmed (МЭК-104, whose thread writes later).
+  uint32_t ClockSyncsConfirmed() const;
   ServiceOutcome OnRtcCheck(std::string_view testCode);  // "Проверка RTC"
   void RefreshValues();       // after a description load and at start-up
   // What the energy check reads after each data set: the codes of Wdc1, Qdc1, Wdc2, Qdc2

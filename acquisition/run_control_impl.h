@@ -92,6 +92,9 @@ struct CRunControl::Impl {
 
   // --- clock_sync.cpp
   void OnClockSync();
+  // --- delay_acquisition.cpp
+  void OnDelayAcquisition();
+  std::optional<uint16_t> lastDelayMs;  // of the last acquisition; nothing when it failed
   // --- rtc_check.cpp
   ServiceOutcome OnRtcCheck(std::string_view testCode);
 

@@ -120,6 +120,7 @@ void CKrellonDlg::BindHandlers() {
   d.OnClick(idc::kDisplayMode, [this] { run_->OnDisplayMode(); });
   d.OnClick(idc::kResetFailures, [this] { run_->OnResetFailures(); });
   d.OnClick(idc::kClockSync, [this] { run_->OnClockSync(); });
+  d.OnClick(idc::kDelayButton, [this] { run_->OnDelayAcquisition(); });
   d.OnClick(idc::kRtcCheck, [this] { run_->OnRtcCheck(ReadRtcTestCode(store_)); });
   d.OnClick(idc::kEnergyCheck, [this] { OnEnergyCheck(); });
   d.OnTimer([this](int id) { run_->OnTimer(id); });
