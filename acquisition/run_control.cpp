@@ -186,6 +186,7 @@ void CRunControl::Impl::OnStart() {
   computerTimeText = ComputerTimeText(Now());
   const FirstRequestOutcome first = link->SendFirstRequest(block);
   if (ctx.clock.Cancelled()) return;
+  if (first.stop && !userStart) return RetryLinkStart(first.message);
   if (first.stop) OnStop();
   if (!first.message.empty()) ctx.host.MessageBox(first.message, run_texts::kError);
 

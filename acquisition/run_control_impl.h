@@ -75,6 +75,8 @@ struct CRunControl::Impl {
   LinkEngine* Engine();
   void CloseLink(LinkClose how);
   bool OpenAndConnect(LinkEngine& link, bool userStart);
+  // --- run_link_retry.cpp
+  void RetryLinkStart(std::string_view failureText);
   void LockRunControls();
   void BuildEntries();
   void RebuildMarks();
