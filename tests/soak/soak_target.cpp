@@ -69,6 +69,7 @@ class ModbusTarget final : public SoakTarget {
     wanted_ = 0;  // the rules are new: their injector has applied nothing yet
     if (disconnect) {
       if (framing_ == ModbusFraming::Tcp) {
+        connectsBefore_ = rig_.peer->connects;
         rig_.peer->refuseConnect = true;
         rig_.peer->tcp->peerClosed = true;
       } else {
@@ -94,6 +95,8 @@ class ModbusTarget final : public SoakTarget {
   bool FaultDone() const override { return Applied() >= wanted_; }
   void EndFault() override {
     kept_ += Applied();
+    // Each connection refused while the peer was away counts as one fault.
+    if (rig_.peer->refuseConnect) kept_ += static_cast<uint64_t>(rig_.peer->connects - connectsBefore_);
     rig_.peer->refuseConnect = false;
     rig_.peer->SetFaults({});
   }
@@ -125,6 +128,7 @@ class ModbusTarget final : public SoakTarget {
   test::WindowRig rig_;
   uint64_t kept_ = 0;
   uint64_t wanted_ = 0;
+  int connectsBefore_ = 0;
 };
 
 sim::Iec101StationOptions StationFor(IecReadMode mode) {
