@@ -186,6 +186,7 @@ void CRunControl::Impl::OnStart() {
   computerTimeText = ComputerTimeText(Now());
   const FirstRequestOutcome first = link->SendFirstRequest(block);
   if (ctx.clock.Cancelled()) return;
+  if (first.stop && !userStart) return RetryLinkStart(first.message);
   if (first.stop) OnStop();
   if (!first.message.empty()) ctx.host.MessageBox(first.message, run_texts::kError);
 
@@ -265,16 +266,7 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
 // on waiting for it as for a lost TCP peer, trying again on the reconnection timer. Each
 // failed attempt counts once; "Стоп" ends the waiting.
 void CRunControl::Impl::AwaitSerialDevice(std::string_view failureText) {
-  state.m_running = true;
-  state.m_linkTrouble = true;
-  state.m_valuesStale = true;
-  SetStatus(run_texts::kReconnecting);
-  NoteFailure(failureText);
-  ++state.m_failureCount;
-  ShowFailureCount();
-  ctx.show();
-  ctx.view.Repaint();
-  ctx.view.SetTimer(kReconnectTimer, kReconnectPeriodMs);
+  AwaitRestart(run_texts::kReconnecting, failureText, kReconnectPeriodMs);
 }
 
 // What stays fixed while the run polls: the device and the way it is read.

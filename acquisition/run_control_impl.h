@@ -76,6 +76,11 @@ struct CRunControl::Impl {
   void CloseLink(LinkClose how);
   bool OpenAndConnect(LinkEngine& link, bool userStart);
   void AwaitSerialDevice(std::string_view failureText);
+  // --- run_link_retry.cpp
+  void RetryLinkStart(std::string_view failureText);
+  // Keeps the run waiting after a failed restart: status and failure said, counted once,
+  // and the start tried again when the reconnection timer fires after periodMs.
+  void AwaitRestart(std::string_view statusText, std::string_view failureText, uint32_t periodMs);
   void LockRunControls();
   void BuildEntries();
   void RebuildMarks();
