@@ -90,6 +90,8 @@ CKrellonDlg::CKrellonDlg(WindowHost& host, Clock& clock, SettingsStore& store, K
       .makeTcpSocket = seams_.makeTcpSocket,
       .makeEngine = seams_.makeEngine,
   });
+  traffic_ = std::make_unique<monitor::TrafficCapture>(clock_);
+  run_->SetExchangeObserver(traffic_.get());
   colourObserver_ = std::make_unique<ColourObserver>(*this);
   dialog_.AddObserver(colourObserver_.get());
   BindHandlers();

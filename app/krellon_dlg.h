@@ -30,6 +30,7 @@
 #include "model/catalogue.h"
 #include "model/connection_settings.h"
 #include "model/device_description.h"
+#include "monitor/traffic_capture.h"
 #include "ui/dialog.h"
 #include "ui/pages/page_owner.h"
 
@@ -93,6 +94,8 @@ class CKrellonDlg : public PageOwner {
   AvailabilityMarks& Marks() { return marks_; }
   const MeasurementCatalogue& Catalogue() const { return catalogue_; }
   CRunControl& RunControl() { return *run_; }
+  // Every frame of the runs, and the counters since "Старт" (the traffic monitor's data).
+  monitor::TrafficCapture& Traffic() { return *traffic_; }
   const RunState& Run() const { return run_->State(); }
   NominalPair& Nominals() { return nominals_; }
   const std::vector<std::string>& SerialPortList() const { return serialPorts_; }
@@ -203,6 +206,7 @@ class CKrellonDlg : public PageOwner {
   uint32_t deviceAddressField_ = 1;
 
   std::unique_ptr<DialogRunView> runView_;
+  std::unique_ptr<monitor::TrafficCapture> traffic_;  // outlives the run that feeds it
   std::unique_ptr<CRunControl> run_;
   std::unique_ptr<ColourObserver> colourObserver_;
   std::unique_ptr<Dialog> about_;
