@@ -34,6 +34,14 @@ WallTime AddMs(const WallTime& base, uint64_t ms) {
   return w;
 }
 
+int64_t UnixMs(const WallTime& t) {
+  using namespace std::chrono;
+  const sys_days day = year_month_day{year{t.year}, month{static_cast<unsigned>(t.month)},
+                                      std::chrono::day{static_cast<unsigned>(t.day)}};
+  return day.time_since_epoch().count() * 86400000LL + t.hour * 3600000LL + t.minute * 60000LL +
+         t.second * 1000LL + t.millisecond;
+}
+
 // The first cause octet of a received ASDU, when the frame carries one.
 std::optional<uint8_t> CauseOctetOf(std::span<const uint8_t> f, const FrameFormat& format) {
   size_t at = 0;
@@ -106,6 +114,7 @@ TrafficCapture::TrafficCapture(Clock& clock, size_t capacity)
     : clock_(clock), slots_(std::max<size_t>(capacity, 1)) {
   wallBaseMs_ = startMs_ = clock_.MonotonicMs();
   wallBase_ = clock_.LocalNow();
+  utcBaseMs_ = UnixMs(clock_.UtcNow());
 }
 
 CapturedFrame* TrafficCapture::Slot(uint64_t sequence) {
@@ -125,6 +134,10 @@ void TrafficCapture::OnFrame(FrameDirection direction, uint64_t monotonicMs, std
   f.sequence = seq;
   f.sinceStartMs = monotonicMs >= startMs_ ? monotonicMs - startMs_ : 0;
   f.wall = WallAt(monotonicMs);
+  f.utcMs = utcBaseMs_ + static_cast<int64_t>(monotonicMs >= wallBaseMs_ ? monotonicMs - wallBaseMs_ : 0);
+  f.connection = connection_;
+  f.deviceIpv4 = deviceIpv4_;
+  f.devicePort = devicePort_;
   f.direction = direction;
   f.format = format_;
   f.bytes.assign(bytes.begin(), bytes.end());  // the slot's buffer is reused
@@ -144,14 +157,24 @@ void TrafficCapture::OnFrame(FrameDirection direction, uint64_t monotonicMs, std
 void TrafficCapture::OnRunStart(const ConnectionSettings& settings, bool userStart) {
   const uint64_t now = clock_.MonotonicMs();
   const WallTime wall = clock_.LocalNow();
+  const int64_t utc = UnixMs(clock_.UtcNow());
   std::lock_guard lock(mutex_);
   format_ = FormatFor(settings);
   wallBaseMs_ = now;
   wallBase_ = wall;
+  utcBaseMs_ = utc;
+  ++connection_;
   if (userStart) {
     startMs_ = now;
     counters_ = {};
   }
+}
+
+void TrafficCapture::OnConnected(uint32_t ipv4, uint16_t port) {
+  std::lock_guard lock(mutex_);
+  ++connection_;
+  deviceIpv4_ = ipv4;
+  devicePort_ = port;
 }
 
 void TrafficCapture::OnExchange(LinkResult result) {

@@ -22,6 +22,10 @@ struct CapturedFrame {
   uint64_t sequence = 0;      // 1, 2, ... since the capture was made (never reused)
   uint64_t sinceStartMs = 0;  // since "Старт"
   WallTime wall;              // the computer's local time of the frame
+  int64_t utcMs = 0;          // the same as Unix time in milliseconds (capture files)
+  uint32_t connection = 0;    // TCP: the connection the frame travelled over
+  uint32_t deviceIpv4 = 0;    // TCP: the address connected to (0 when not known)
+  uint16_t devicePort = 0;
   FrameDirection direction = FrameDirection::Sent;
   FrameFormat format;
   std::vector<uint8_t> bytes;
@@ -49,6 +53,7 @@ class TrafficCapture : public ExchangeObserver {
   void OnFrame(FrameDirection direction, uint64_t monotonicMs, std::span<const uint8_t> bytes) override;
   void OnRunStart(const ConnectionSettings& settings, bool userStart) override;
   void OnExchange(LinkResult result) override;
+  void OnConnected(uint32_t ipv4, uint16_t port) override;
 
   // Frames with a sequence above `after`, oldest first, at most `limit`. A frame already
   // taken may be marked failed later (no reply to a request): MarksAfter tells.
@@ -83,6 +88,10 @@ class TrafficCapture : public ExchangeObserver {
   uint64_t startMs_ = 0;      // monotonic time of "Старт"
   uint64_t wallBaseMs_ = 0;   // monotonic time of `wallBase_`
   WallTime wallBase_;
+  int64_t utcBaseMs_ = 0;     // Unix time at `wallBaseMs_`
+  uint32_t connection_ = 0;
+  uint32_t deviceIpv4_ = 0;
+  uint16_t devicePort_ = 0;
   FrameFormat format_;
   TrafficCounters counters_;
   std::vector<std::pair<uint64_t, LinkResult>> marks_;  // the latest marks, bounded
