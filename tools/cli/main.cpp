@@ -22,6 +22,7 @@
 #include "tools/cli/data_set_line.h"
 #include "tools/cli/status_echo.h"
 #include "tools/cli/service_commands.h"
+#include "tools/cli/traffic_output.h"
 
 namespace {
 
@@ -82,6 +83,8 @@ int main(int argc, char** argv) {
   std::optional<double> timeoutSec;
   ServiceOptions service;
   AddCliOptions(app, o, iec, timeoutSec, service);
+  TrafficCliOptions trafficOptions;
+  AddTrafficOptions(app, trafficOptions);
   CLI11_PARSE(app, argc, argv);
 
   std::signal(SIGINT, OnSignal);
@@ -119,6 +122,11 @@ int main(int argc, char** argv) {
   if (o.record) host.saveAnswer = *o.record;
   if (AnyServiceCommand(service)) return RunServiceCommand(service, o.json, window, host, g_stop);
 
+  TrafficOutput traffic(trafficOptions, window.Traffic(), std::cerr);
+  if (const auto error = traffic.Open()) {
+    std::cerr << "tessvar-cli: " << *error << std::endl;
+    return 1;
+  }
   uint64_t printed = 0;
   d.UserClick(idc::kStart);  // "Старт"
   if (!window.Run().m_running) {
@@ -130,6 +138,7 @@ int main(int argc, char** argv) {
   const uint64_t deadline =
       timeoutSec ? clock.MonotonicMs() + static_cast<uint64_t>(*timeoutSec * 1000.0) : 0;
   const auto done = [&] {
+    traffic.Drain();
     while (!enough && printed < run.DataSetsPresented()) {
       std::cout << DataSetLine(window, o.json) << std::endl;
       ++printed;
@@ -145,6 +154,7 @@ int main(int argc, char** argv) {
   if (window.Run().m_running) {
     if (!d.UserClick(idc::kStop)) run.OnStop();
   }
+  traffic.Drain();
   if (enough) return 0;
   if (g_stop != 0) return 130;
   if (stoppedByItself && o.recordTime && !o.dataSets) return 0;  // the recording time ran out
