@@ -56,6 +56,10 @@ struct KrellonSeams {
   std::function<void(std::string_view settingsText)> configureSerial;
   // The engine of a protocol; the built-in ones when empty.
   std::function<std::unique_ptr<LinkEngine>(ProtocolKind, const EngineContext&)> makeEngine;
+  // Open (or raise) the "Обмен" and "Тренд" windows; absent where the program has none, and
+  // then the window menu has no item for them.
+  std::function<void()> openTrafficMonitor;
+  std::function<void()> openTrend;
 };
 
 struct SystemMenuItem {
