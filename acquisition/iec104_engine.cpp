@@ -61,6 +61,7 @@ FirstRequestOutcome Iec104Engine::SendFirstRequest(const RequestBlock&) {
   }
   auto session = std::make_unique<iec104::Iec104Session>(
       config, MakeAsduDecoder(ctx_.description, kIec104FieldSizes, config.mode, config.group), ctx_.clock);
+  session->SetFrameTap(ctx_.tcp.Tap());  // the worker's frames reach the same observer
   // The window hears of a completed image (cyclic mode: a tick at once) and of the end of
   // the connection (every mode: the tick reports it), always on its own thread.
   const bool cyclic = config.mode == IecReadMode::LinkLevelRead;

@@ -137,6 +137,7 @@ std::string CRunControl::Impl::ConnectingText(const LinkTarget& target) const {
 void CRunControl::Impl::OnStart() {
   const bool userStart = !state.m_running;
   ctx.collect();
+  if (observer) observer->OnRunStart(ctx.settings, userStart);
   ctx.view.KillTimer(kPollTimer);
 
   const auto& n = ctx.settings.nominals.channel;
@@ -354,6 +355,12 @@ void CRunControl::RefreshValues() { impl_->RefreshValues(); }
 std::array<std::string, 4> CRunControl::CounterCodes() const { return impl_->counterCodes; }
 ConverterTime CRunControl::DeviceTime() const { return impl_->raw.time; }
 const RunState& CRunControl::State() const { return impl_->state; }
+void CRunControl::SetExchangeObserver(ExchangeObserver* observer) {
+  impl_->observer = observer;
+  impl_->serial.SetFrameTap(observer);
+  impl_->tcp.SetFrameTap(observer);
+}
+
 void CRunControl::SetDataSetListener(std::function<void()> listener) {
   impl_->dataSetListener = std::move(listener);
 }

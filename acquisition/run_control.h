@@ -18,6 +18,7 @@ class Clock;
 class SerialPort;
 class TcpSocket;
 class LinkEngine;
+class ExchangeObserver;
 struct EngineContext;
 enum class ProtocolKind : int;
 struct ConnectionSettings;
@@ -110,6 +111,9 @@ class CRunControl {
   // prints one line per call).
   void SetDataSetListener(std::function<void()> listener);
   uint64_t DataSetsPresented() const;
+  // A traffic observer hears every frame, each start and each exchange's result (null: none).
+  // It must outlive the run control.
+  void SetExchangeObserver(ExchangeObserver* observer);
   // The file being recorded into, empty when none is open.
   std::string RecordFilePath() const;
 

@@ -17,6 +17,7 @@
 #include "acquisition/run_control.h"
 #include "acquisition/run_view.h"
 #include "acquisition/link_engine.h"
+#include "link/exchange_observer.h"
 #include "link/serial_line.h"
 #include "link/tcp_link.h"
 #include "model/catalogue.h"
@@ -56,6 +57,7 @@ struct CRunControl::Impl {
   bool inTick = false;
   uint64_t dataSets = 0;
   std::function<void()> dataSetListener;
+  ExchangeObserver* observer = nullptr;
 
   // Recording.
   RecordingFile file;

@@ -91,6 +91,8 @@ CKrellonDlg::CKrellonDlg(WindowHost& host, Clock& clock, SettingsStore& store, K
       .makeEngine = seams_.makeEngine,
       .serialPortProblem = seams_.serialPortProblem,
   });
+  traffic_ = std::make_unique<monitor::TrafficCapture>(clock_);
+  run_->SetExchangeObserver(traffic_.get());
   colourObserver_ = std::make_unique<ColourObserver>(*this);
   dialog_.AddObserver(colourObserver_.get());
   BindHandlers();
@@ -149,7 +151,7 @@ void CKrellonDlg::BindHandlers() {
     OnCancelOrClose();
   });
   d.OnClose([this] { OnCancelOrClose(); });
-  for (int command = idc::kAboutCommand; command < idc::kEnergyCheckCommand + 16; ++command)
+  for (int command = idc::kAboutCommand; command < idc::kTrendCommand + 16; ++command)
     d.OnCommand(command, [this, command] { OnSysCommand(command); });
 }
 
@@ -408,6 +410,12 @@ void CKrellonDlg::OnSysCommand(int command) {
       return;
     case idc::kEnergyCheckCommand:
       dialog_.FireClick(idc::kEnergyCheck);
+      return;
+    case idc::kTrafficCommand:
+      if (seams_.openTrafficMonitor) seams_.openTrafficMonitor();
+      return;
+    case idc::kTrendCommand:
+      if (seams_.openTrend) seams_.openTrend();
       return;
     case idc::kAboutCommand:
       break;
