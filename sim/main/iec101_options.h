@@ -21,6 +21,7 @@ struct Iec101CliOptions {
   std::string sizes;  // "CA,IOA,COT"; empty: the description's
   std::vector<std::string> faults;
   uint32_t processingMs = 5;
+  bool standard = false;  // --profile standard
 };
 
 void AddIec101Options(CLI::App& app, Iec101CliOptions& options);
