@@ -29,7 +29,8 @@ int FieldOf(std::string_view name) {
 
 // The 101 sample (addresses 1..8, link address 3) served by a standard station, in codes.
 struct StandardRig {
-  StandardRig(IecProfile profile, IecReadMode mode, uint8_t type = kMeNb1) {
+  StandardRig(IecProfile profile, IecReadMode mode, uint8_t type = kMeNb1,
+              std::vector<sim::Iec101FaultRule> rules = {}) {
     const std::string path = SamplePath("iec101.dat");
     std::ifstream f(path, std::ios::binary);
     const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), {});
@@ -37,6 +38,7 @@ struct StandardRig {
     sim::TransducerOptions to;
     for (uint16_t a = 1; a <= 8; ++a) to.pinned[a] = static_cast<uint16_t>(100 * a);
     transducer = std::make_unique<sim::Transducer>(clock, description, to);
+    faults = sim::Iec101FaultInjector(std::move(rules), 3);
     sim::Iec101StationOptions o;
     o.sizes = {1, 1, 2};
     o.monitorType = type;
@@ -130,6 +132,30 @@ TEST(Iec101Profile, TheStandardProfileReadsEveryModeWithoutAFailure) {
     EXPECT_TRUE(std::any_of(rig.sent.begin(), rig.sent.end(), [](const auto& f) {
       return f.size() == 5 && f[0] == kFt12Fixed && (f[1] & 0x0F) == 10;
     }));
+  }
+}
+
+TEST(Iec101Profile, ALostReplyIsAskedForAgainOnceWithTheSameFrameCountBit) {
+  struct Case {
+    const char* rule;
+    uint32_t failures;
+  };
+  // The tenth frame is a poll well inside the run; "2@9" loses the repetition too.
+  const Case cases[] = {{"no-reply:1@9", 0}, {"no-reply:2@9", 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    std::string error;
+    auto rule = sim::ParseIec101FaultRule(c.rule, error);
+    ASSERT_TRUE(rule) << error;
+    StandardRig rig(IecProfile::Standard, IecReadMode::GroupPoll, kMeNb1, {*rule});
+    rig.window->GetDialog().UserClick(1094);
+    ASSERT_TRUE(rig.RunDataSets(3));
+    EXPECT_EQ(rig.Failures(), c.failures);
+    // The repetition is the lost frame again, octet for octet.
+    bool repeated = false;
+    for (size_t i = 1; i < rig.sent.size(); ++i)
+      repeated = repeated || (rig.sent[i] == rig.sent[i - 1] && rig.sent[i].size() == 5);
+    EXPECT_TRUE(repeated);
   }
 }
 

@@ -3,6 +3,7 @@
 // they are, floats as the entry's code, counter readings fill both halves of a counter.
 #include <gtest/gtest.h>
 
+#include "link/ft12_frames.h"
 #include "link/iec_asdu_decoder.h"
 #include "link_test_util.h"
 
@@ -116,6 +117,61 @@ TEST(IecStandardTypes, AGroupPollAwaitsOnlyTheGroupsMembersWhenAsked) {
     StartCycle(d);
     const std::vector<bool> want = {!membersOnly, true, true, true, false};
     EXPECT_EQ(d.awaited, want) << membersOnly;
+  }
+}
+
+}  // namespace
+}  // namespace tessvar
+
+namespace tessvar {
+namespace {
+
+TEST(Ft12StandardReplies, AcdAndTheStandardFunctionsAreJudged) {
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> frame;  // link address 1 octet
+    uint8_t result;
+    bool acd;
+    bool asdu;
+  };
+  const std::vector<Case> cases = {
+      {"E5", test::Bytes({0xE5}), Ft12Result::kSingleAck, false, false},
+      {"ACK", test::Bytes({0x10, 0x00, 0x03, 0x03, 0x16}), Ft12Result::kGood, false, false},
+      {"ACK with ACD", test::Bytes({0x10, 0x20, 0x03, 0x23, 0x16}), Ft12Result::kGood, true, false},
+      {"NACK no data with ACD", test::Bytes({0x10, 0x29, 0x03, 0x2C, 0x16}), Ft12Result::kNoData,
+       true, false},
+      {"NACK", test::Bytes({0x10, 0x01, 0x03, 0x04, 0x16}), Ft12Result::kBadStart, false, false},
+      {"status with DFC", test::Bytes({0x10, 0x1B, 0x03, 0x1E, 0x16}), Ft12Result::kGood, false,
+       false},
+      // 68 0B 0B 68 | 28 03 | 0B 01 14 03 01 00 2C 01 00 | sum 7C 16
+      {"user data with ACD",
+       test::Bytes({0x68, 0x0B, 0x0B, 0x68, 0x28, 0x03, 0x0B, 0x01, 0x14, 0x03, 0x01, 0x00, 0x2C,
+                    0x01, 0x00, 0x7C, 0x16}),
+       Ft12Result::kGood, true, true},
+      {"user data from a primary",
+       test::Bytes({0x68, 0x0B, 0x0B, 0x68, 0x48, 0x03, 0x0B, 0x01, 0x14, 0x03, 0x01, 0x00, 0x2C,
+                    0x01, 0x00, 0x9C, 0x16}),
+       Ft12Result::kUnexpected, false, false},
+      {"user data with a bad sum",
+       test::Bytes({0x68, 0x0B, 0x0B, 0x68, 0x28, 0x03, 0x0B, 0x01, 0x14, 0x03, 0x01, 0x00, 0x2C,
+                    0x01, 0x00, 0x7D, 0x16}),
+       Ft12Result::kBadChecksum, false, false},
+      {"length octets that lie",
+       test::Bytes({0x68, 0x20, 0x20, 0x68, 0x28, 0x03, 0x0B, 0x01, 0x14, 0x03, 0x01, 0x00, 0x2C,
+                    0x01, 0x00, 0x7C, 0x16}),
+       Ft12Result::kBadChecksum, false, false},
+      {"nothing", {}, Ft12Result::kNothing, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Ft12Reply r = ParseFt12ReplyStandard(c.frame, 1);
+    EXPECT_EQ(r.result, c.result);
+    EXPECT_EQ(r.acd, c.acd);
+    EXPECT_EQ(r.hasAsdu, c.asdu);
+    if (c.asdu) {
+      ASSERT_EQ(r.asdu.size(), 9u);
+      EXPECT_EQ(r.asdu[0], kMeNb1);
+    }
   }
 }
 
