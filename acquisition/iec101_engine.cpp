@@ -40,6 +40,7 @@ OpenOutcome Iec101Engine::OpenPort() {
   line.Configure(BuildSerialSettingsText(p));
   link_.SetHandle(&line);
   mode_ = ctx_.settings.iecReadMode;
+  policy_ = StationPolicy(ctx_.settings.iecProfile);
   params_ = MakeIec101LinkParams(ctx_.settings.iecSizes, ctx_.settings.group);
   readList_.reset();
   if (mode_ == IecReadMode::Read102) {
@@ -72,7 +73,9 @@ FirstRequestOutcome Iec101Engine::SendFirstRequest(const RequestBlock& block) {
                                                              : SIZE_MAX;
   decoder_ = MakeAsduDecoder(ctx_.description, params_.Asdu(), mode_,
                              static_cast<uint8_t>(params_.group), awaited);
+  ApplyStationPolicy(policy_, ctx_.description, ctx_.settings, decoder_);
   replyHadImage_ = false;
+  if (policy_.standard) return StandardFirstRequest();
   const uint16_t address = LinkAddress();
   // "Стоп" during any of the waits below: return at once, send nothing more (the run stops
   // right after this handler).
@@ -110,6 +113,7 @@ FirstRequestOutcome Iec101Engine::SendFirstRequest(const RequestBlock& block) {
 }
 
 void Iec101Engine::SendNext() {
+  if (policy_.standard) return StandardSendNext();
   const uint16_t address = LinkAddress();
   if (mode_ == IecReadMode::Read102 && readList_ && !readList_->Empty()) {
     link_.SendRequestRespond(address, params_,
@@ -121,6 +125,7 @@ void Iec101Engine::SendNext() {
 }
 
 CollectOutcome Iec101Engine::Collect(std::vector<uint8_t>& reply) {
+  if (policy_.standard) return StandardCollect(reply);
   CollectOutcome out;
   link_.SetHandle(&ctx_.serial);
   // Which entries the image about to be handed over carries: fixed before the decode

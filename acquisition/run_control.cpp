@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "acquisition/iec_profile_status.h"
 #include "acquisition/run_control_impl.h"
 #include "acquisition/run_texts.h"
 #include "model/connection_settings.h"
@@ -230,7 +231,8 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   block = SelectNextBlock(entries, 0);
   newFileNeeded = true;
 
-  SetStatus(run_texts::kRequesting);
+  const std::string starting = RunStartStatusText(ctx.settings);
+  SetStatus(starting);
   state.m_linkTrouble = false;
   ctx.view.LockProtocol(true);
 
@@ -242,7 +244,7 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   const ConnectOutcome connected = link.Connect(target);
   DisarmLongWaitStatus();
   if (ctx.clock.Cancelled()) return false;  // "Стоп" during the attempt: the stop comes next
-  if (ctx.view.StatusText() == connecting) SetStatus(run_texts::kRequesting);
+  if (ctx.view.StatusText() == connecting) SetStatus(starting);
   switch (connected) {
     case ConnectOutcome::kConnected:
       break;

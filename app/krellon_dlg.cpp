@@ -8,6 +8,7 @@
 #include "app/energy_check_dlg.h"
 #include "app/file_page.h"
 #include "app/main_window_template.h"
+#include "app/iec_profile_setting.h"
 #include "app/rtc_test_code_setting.h"
 #include "app/stored_port.h"
 #include "ui/data_exchange.h"
@@ -157,6 +158,7 @@ void CKrellonDlg::BindHandlers() {
 
 void CKrellonDlg::ReadStoredPort() {
   settings_.portText = tessvar::ReadStoredPort(store_, settings_.portText);
+  settings_.iecProfile = ReadIecProfile(store_);
 }
 
 std::vector<std::string> CKrellonDlg::EnumerateSerialPorts() {
@@ -338,6 +340,8 @@ void CKrellonDlg::ApplyDeviceAddressRule() {
   MaskDeviceAddressBox();
   ShowFields();
 }
+
+void CKrellonDlg::StoreIecProfile() { WriteIecProfile(store_, settings_.iecProfile); }
 
 void CKrellonDlg::MaskDeviceAddressBox() {
   if (auto typed = ParseUnsignedField(dialog_.Text(idc::kDeviceAddress)))

@@ -153,6 +153,7 @@ class CKrellonDlg : public PageOwner {
   size_t DescriptionEntryCount() const override { return description_.entries.size(); }
   int SelectedProtocolIndex() const override { return dialog_.Selection(idc::kProtocolList); }
   void ShowPollPeriod() override;
+  void StoreIecProfile() override;
 
  private:
   // The steps of OnInitDialog, in their order.
