@@ -14,6 +14,7 @@
 #include "acquisition/run_control.h"
 #include "acquisition/run_texts.h"
 #include "app/control_ids.h"
+#include "monitor/traffic_capture.h"
 #include "link/link_result.h"
 #include "tests/soak/record_check.h"
 #include "ui/dialog.h"
@@ -248,8 +249,11 @@ class SoakRun final : public DialogObserver {
   }
 
   void StepMemory(uint64_t now) {
+    // Warm-up: the first tenth of the run, and until the traffic monitor's ring of frames
+    // is full (each of its slots keeps the storage of the last frame it held).
     const uint64_t warmUp = std::max<uint64_t>(600000, runMs_ / 10);
-    if (now - startMs_ < warmUp || now < nextMemoryMs_) return;
+    const auto& traffic = target_->Window().Traffic();
+    if (now - startMs_ < warmUp || traffic.Size() < traffic.Capacity() || now < nextMemoryMs_) return;
     nextMemoryMs_ = now + kMemorySampleMs;
     const int64_t heap = HeapInUse();
     if (!heapAfterWarmUp_) heapAfterWarmUp_ = heap;
