@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "acquisition/iec_profile_status.h"
 #include "acquisition/run_control_impl.h"
 #include "acquisition/run_texts.h"
 #include "model/connection_settings.h"
@@ -187,6 +188,7 @@ void CRunControl::Impl::OnStart() {
   computerTimeText = ComputerTimeText(Now());
   const FirstRequestOutcome first = link->SendFirstRequest(block);
   if (ctx.clock.Cancelled()) return;
+  if (first.stop && !userStart) return RetryLinkStart(first.message);
   if (first.stop) OnStop();
   if (!first.message.empty()) ctx.host.MessageBox(first.message, run_texts::kError);
 
@@ -200,8 +202,18 @@ void CRunControl::Impl::OnStart() {
 // Opens the port, locks the window for the run and connects; false when the start ends here.
 bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   const OpenOutcome opened = link.OpenPort();
+  if (!opened.ok && !userStart && opened.deviceMissing) {
+    AwaitSerialDevice(opened.failureText);
+    return false;
+  }
   if (!opened.ok) {
-    ctx.host.MessageBox(opened.failureText, run_texts::kError);
+    std::string text = opened.failureText;
+    // Say why the port the user chose will not open (missing, no permission, busy, …).
+    if (opened.deviceMissing && ctx.serialPortProblem) {
+      const std::string why = ctx.serialPortProblem(ctx.settings.portText);
+      if (!why.empty()) text = why;
+    }
+    ctx.host.MessageBox(text, run_texts::kError);
     if (!userStart) OnStop();
     return false;
   }
@@ -219,7 +231,8 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   block = SelectNextBlock(entries, 0);
   newFileNeeded = true;
 
-  SetStatus(run_texts::kRequesting);
+  const std::string starting = RunStartStatusText(ctx.settings);
+  SetStatus(starting);
   state.m_linkTrouble = false;
   ctx.view.LockProtocol(true);
 
@@ -231,7 +244,7 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   const ConnectOutcome connected = link.Connect(target);
   DisarmLongWaitStatus();
   if (ctx.clock.Cancelled()) return false;  // "Стоп" during the attempt: the stop comes next
-  if (ctx.view.StatusText() == connecting) SetStatus(run_texts::kRequesting);
+  if (ctx.view.StatusText() == connecting) SetStatus(starting);
   switch (connected) {
     case ConnectOutcome::kConnected:
       break;
@@ -250,6 +263,13 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   }
   state.m_running = true;
   return true;
+}
+
+// A restart found the serial device gone (an unplugged adapter, a closed pty): the run goes
+// on waiting for it as for a lost TCP peer, trying again on the reconnection timer. Each
+// failed attempt counts once; "Стоп" ends the waiting.
+void CRunControl::Impl::AwaitSerialDevice(std::string_view failureText) {
+  AwaitRestart(run_texts::kReconnecting, failureText, kReconnectPeriodMs);
 }
 
 // What stays fixed while the run polls: the device and the way it is read.
@@ -325,6 +345,11 @@ void CRunControl::OnResetFailures() {
 }
 void CRunControl::OnDisplayMode() { impl_->OnDisplayMode(); }
 void CRunControl::OnClockSync() { impl_->OnClockSync(); }
+void CRunControl::OnDelayAcquisition() { impl_->OnDelayAcquisition(); }
+std::optional<uint16_t> CRunControl::LastDelayMs() const { return impl_->lastDelayMs; }
+uint32_t CRunControl::ClockSyncsConfirmed() const {
+  return impl_->engine ? impl_->engine->ClockSyncsConfirmed() : 0;
+}
 ServiceOutcome CRunControl::OnRtcCheck(std::string_view testCode) {
   return impl_->OnRtcCheck(testCode);
 }

@@ -8,6 +8,7 @@
 #include "app/energy_check_dlg.h"
 #include "app/file_page.h"
 #include "app/main_window_template.h"
+#include "app/iec_profile_setting.h"
 #include "app/rtc_test_code_setting.h"
 #include "app/stored_port.h"
 #include "ui/data_exchange.h"
@@ -89,6 +90,7 @@ CKrellonDlg::CKrellonDlg(WindowHost& host, Clock& clock, SettingsStore& store, K
       .makeSerialPort = seams_.makeSerialPort,
       .makeTcpSocket = seams_.makeTcpSocket,
       .makeEngine = seams_.makeEngine,
+      .serialPortProblem = seams_.serialPortProblem,
   });
   traffic_ = std::make_unique<monitor::TrafficCapture>(clock_);
   run_->SetExchangeObserver(traffic_.get());
@@ -121,6 +123,7 @@ void CKrellonDlg::BindHandlers() {
   d.OnClick(idc::kDisplayMode, [this] { run_->OnDisplayMode(); });
   d.OnClick(idc::kResetFailures, [this] { run_->OnResetFailures(); });
   d.OnClick(idc::kClockSync, [this] { run_->OnClockSync(); });
+  d.OnClick(idc::kDelayButton, [this] { run_->OnDelayAcquisition(); });
   d.OnClick(idc::kRtcCheck, [this] { run_->OnRtcCheck(ReadRtcTestCode(store_)); });
   d.OnClick(idc::kEnergyCheck, [this] { OnEnergyCheck(); });
   d.OnTimer([this](int id) { run_->OnTimer(id); });
@@ -133,6 +136,7 @@ void CKrellonDlg::BindHandlers() {
 
   d.OnSelChange(idc::kProtocolList, [this] { OnProtocolChange(); });
   d.OnSelChange(idc::kPortList, [this] { OnPortChoice(); });
+  d.OnEditChange(idc::kPortList, [this] { OnPortTyped(); });
   d.OnSelChange(idc::kTimeBaseList, [this] { OnTimeBaseChoice(); });
   d.OnKillFocus(idc::kDeviceAddress, [this] { ApplyDeviceAddressRule(); });
 
@@ -154,6 +158,7 @@ void CKrellonDlg::BindHandlers() {
 
 void CKrellonDlg::ReadStoredPort() {
   settings_.portText = tessvar::ReadStoredPort(store_, settings_.portText);
+  settings_.iecProfile = ReadIecProfile(store_);
 }
 
 std::vector<std::string> CKrellonDlg::EnumerateSerialPorts() {
@@ -312,10 +317,7 @@ void CKrellonDlg::FillPortList() {
     case ProtocolKind::Iec101: {
       for (const auto& p : serialPorts_) d.AddItem(idc::kPortList, p);
       d.AddItem(idc::kPortList, kNoPort);
-      const auto& items = d.Items(idc::kPortList);
-      const auto it = std::find(items.begin(), items.end(), settings_.portText);
-      d.SetSelection(idc::kPortList,
-                     it == items.end() ? -1 : static_cast<int>(it - items.begin()));
+      SelectPortText();
       break;
     }
     case ProtocolKind::ModbusTcp:
@@ -338,6 +340,8 @@ void CKrellonDlg::ApplyDeviceAddressRule() {
   MaskDeviceAddressBox();
   ShowFields();
 }
+
+void CKrellonDlg::StoreIecProfile() { WriteIecProfile(store_, settings_.iecProfile); }
 
 void CKrellonDlg::MaskDeviceAddressBox() {
   if (auto typed = ParseUnsignedField(dialog_.Text(idc::kDeviceAddress)))

@@ -56,6 +56,8 @@ struct KrellonSeams {
   std::function<void(std::string_view settingsText)> configureSerial;
   // The engine of a protocol; the built-in ones when empty.
   std::function<std::unique_ptr<LinkEngine>(ProtocolKind, const EngineContext&)> makeEngine;
+  // Why a serial port will not open, for the message on "Старт"; empty: "Не могу открыть …".
+  std::function<std::string(std::string_view portText)> serialPortProblem;
   // Open (or raise) the "Обмен" and "Тренд" windows; absent where the program has none, and
   // then the window menu has no item for them.
   std::function<void()> openTrafficMonitor;
@@ -151,6 +153,7 @@ class CKrellonDlg : public PageOwner {
   size_t DescriptionEntryCount() const override { return description_.entries.size(); }
   int SelectedProtocolIndex() const override { return dialog_.Selection(idc::kProtocolList); }
   void ShowPollPeriod() override;
+  void StoreIecProfile() override;
 
  private:
   // The steps of OnInitDialog, in their order.
@@ -173,6 +176,10 @@ class CKrellonDlg : public PageOwner {
   // Handlers of the window's controls and events.
   void OnProtocolChange();
   void OnPortChoice();
+  // A port typed into the "Порт" list: used for this session, never stored.
+  void OnPortTyped();
+  // Selects the port text in the list, or shows it as typed when the list lacks it.
+  void SelectPortText();
   void OnTimeBaseChoice();
   void OnRecordingTimeToggle();
   void OnEnter();

@@ -163,11 +163,7 @@ void CKrellonDlg::ListSerialPorts() {
   }
   settings_.portText = std::string(kNoPort);
   ReadStoredPort();
-  {
-    const auto& items = d.Items(idc::kPortList);
-    const auto it = std::find(items.begin(), items.end(), settings_.portText);
-    d.SetSelection(idc::kPortList, it == items.end() ? -1 : static_cast<int>(it - items.begin()));
-  }
+  SelectPortText();
 }
 
 // The serial line starts from the default parameters; the fields show the members.

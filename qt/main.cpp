@@ -19,6 +19,7 @@
 #include "platform/posix/posix_tcp_socket.h"
 #include "platform/posix/real_clock.h"
 #include "platform/posix/serial_enumeration.h"
+#include "platform/posix/serial_port_check.h"
 #include "qt/app_icon.h"
 #include "qt/localisation.h"
 #include "qt/qt_clock.h"
@@ -123,7 +124,8 @@ int main(int argc, char** argv) {
   qt::QtClock clock(realClock, host);
   FileSettingsStore store(FileSettingsStore::DefaultPath());
   KrellonSeams seams;
-  seams.enumerateSerialPorts = [] { return EnumerateSerialDevices(); };
+  seams.enumerateSerialPorts = [] { return SerialPortChoices(); };
+  seams.serialPortProblem = [](std::string_view port) { return SerialPortProblem(port); };
   seams.makeSerialPort = [] { return MakePosixSerialPort(); };
   seams.makeTcpSocket = [] { return MakePosixTcpSocket(); };
   seams.configureSerial = [](std::string_view) {};  // a closed port has nothing to set
