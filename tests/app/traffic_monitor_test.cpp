@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -130,8 +131,8 @@ TEST(TrafficMonitor, CopiedAndSavedTextAndPcap) {
   EXPECT_EQ(r.monitor.RowsText({2, 7}).find("\t←\t7\t"), r.monitor.RowsText({2}).find("\t←\t7\t"));
 
   const auto dir = std::filesystem::temp_directory_path();
-  const std::string text = (dir / ("tessvar_traffic_" + std::to_string(::getpid()) + ".txt")).string();
-  const std::string pcap = (dir / ("tessvar_traffic_" + std::to_string(::getpid()) + ".pcap")).string();
+  const std::string text = (dir / ("tessvar_traffic_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".txt")).string();
+  const std::string pcap = (dir / ("tessvar_traffic_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".pcap")).string();
   std::string error;
   ASSERT_TRUE(r.monitor.SaveText(text, error)) << error;
   std::ifstream in(text, std::ios::binary);
