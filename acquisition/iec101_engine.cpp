@@ -31,14 +31,16 @@ uint16_t Iec101Engine::LinkAddress() const {
 OpenOutcome Iec101Engine::OpenPort() {
   CSerialLine& line = ctx_.serial;
   if (!line.IsOpen() && !line.Open(ctx_.settings.portText)) {
-    return {false, SerialOpenFailureText(ctx_.settings.portText)};
+    return SerialOpenFailure(ctx_.settings.portText);
   }
   ctx_.clock.Sleep(kSerialSettleMs);
+  if (ctx_.clock.Cancelled()) return {};  // "Стоп" while settling: the stop comes next
   SerialParameters p = ctx_.settings.serial;
   p.dataBits.assign(1, '8');
   line.Configure(BuildSerialSettingsText(p));
   link_.SetHandle(&line);
   mode_ = ctx_.settings.iecReadMode;
+  policy_ = StationPolicy(ctx_.settings.iecProfile);
   params_ = MakeIec101LinkParams(ctx_.settings.iecSizes, ctx_.settings.group);
   readList_.reset();
   if (mode_ == IecReadMode::Read102) {
@@ -71,11 +73,19 @@ FirstRequestOutcome Iec101Engine::SendFirstRequest(const RequestBlock& block) {
                                                              : SIZE_MAX;
   decoder_ = MakeAsduDecoder(ctx_.description, params_.Asdu(), mode_,
                              static_cast<uint8_t>(params_.group), awaited);
+  ApplyStationPolicy(policy_, ctx_.description, ctx_.settings, decoder_);
   replyHadImage_ = false;
+  if (policy_.standard) return StandardFirstRequest();
   const uint16_t address = LinkAddress();
+  // "Стоп" during any of the waits below: return at once, send nothing more (the run stops
+  // right after this handler).
+  const auto stopped = [this] { return ctx_.clock.Cancelled(); };
   if (!softRestartPending_) {
-    if (!link_.RequestLinkStatus(address, params_)) return {true, std::string(kIecLinkInitFailed)};
+    const bool answered = link_.RequestLinkStatus(address, params_);
+    if (stopped()) return {};
+    if (!answered) return {true, std::string(kIecLinkInitFailed)};
     link_.ResetRemoteLink(address, params_);
+    if (stopped()) return {};
   }
   softRestartPending_ = false;
 
@@ -84,12 +94,16 @@ FirstRequestOutcome Iec101Engine::SendFirstRequest(const RequestBlock& block) {
                       BuildInterrogation(address, block.start, cause, params_.group,
                                          params_.Asdu(), kIec101Originator));
   ctx_.clock.Sleep(kCommandReplyWaitMs);
+  if (stopped()) return {};
   std::vector<uint8_t> reply;
   const auto first = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
+  if (stopped()) return {};
   if (first != LinkResult::kGood && first != LinkResult::kSingleCharAck) {
     link_.RequestClass2(address, params_);
     ctx_.clock.Sleep(kCommandReplyWaitMs);
+    if (stopped()) return {};
     const auto second = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
+    if (stopped()) return {};
     return {true, std::string(InterrogationRefusalText(second))};
   }
   // Nothing decoded since the interrogation went out.
@@ -99,6 +113,7 @@ FirstRequestOutcome Iec101Engine::SendFirstRequest(const RequestBlock& block) {
 }
 
 void Iec101Engine::SendNext() {
+  if (policy_.standard) return StandardSendNext();
   const uint16_t address = LinkAddress();
   if (mode_ == IecReadMode::Read102 && readList_ && !readList_->Empty()) {
     link_.SendRequestRespond(address, params_,
@@ -110,6 +125,7 @@ void Iec101Engine::SendNext() {
 }
 
 CollectOutcome Iec101Engine::Collect(std::vector<uint8_t>& reply) {
+  if (policy_.standard) return StandardCollect(reply);
   CollectOutcome out;
   link_.SetHandle(&ctx_.serial);
   // Which entries the image about to be handed over carries: fixed before the decode
@@ -154,6 +170,7 @@ ClockWriteOutcome Iec101Engine::WriteClock(const ClockTarget&) {
                       BuildClockSync(address, params_.Asdu(), kIec101Originator, ctx_.clock,
                                      ctx_.settings.timeBase));
   ctx_.clock.Sleep(kCommandReplyWaitMs);
+  if (ctx_.clock.Cancelled()) return {Then::kNothing, {}};  // stopped: no verdict, no restart
   std::vector<uint8_t> reply;
   const auto first = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
   // The station's confirmation (or its refusal) comes with the class 2 poll.

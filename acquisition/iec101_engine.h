@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "acquisition/iec_data_set.h"
+#include "acquisition/iec_station_policy.h"
 #include "acquisition/link_engine.h"
 #include "link/iec101_link.h"
 #include "link/iec_asdu_decoder.h"
@@ -60,18 +61,27 @@ class Iec101Engine final : public LinkEngine {
   // no usable reply came within the wait.
   std::optional<uint16_t> MeasureDelay();
   void SendNext();
+  // A standard secondary (iec101_standard_flow.cpp).
+  FirstRequestOutcome StandardFirstRequest();
+  CollectOutcome StandardCollect(std::vector<uint8_t>& reply);
+  void StandardSendNext();
+  uint8_t ReceiveRepeating(std::vector<uint8_t>& reply);
 
   EngineContext ctx_;
   CIec101Link link_;
   Iec101LinkParams params_;
   AsduDecoder decoder_;
   IecReadMode mode_ = IecReadMode::GroupPoll;
+  IecStationPolicy policy_;
   std::optional<IecReadCursor> readList_;
   std::vector<bool> handedAwaited_;
   LinkResult lastResult_ = LinkResult::kGood;
   bool replyHadImage_ = false;
   bool softRestartPending_ = false;
   std::optional<LinkResult> refusal_;  // the station refused the last delay acquisition
+  bool class1Pending_ = false;          // the station set ACD: class 1 is polled next
+  std::vector<uint32_t> readAddresses_;  // standard read mode: every awaited object
+  size_t readCursor_ = 0;
 };
 
 }  // namespace tessvar

@@ -62,6 +62,9 @@ struct LinkTarget {
 struct OpenOutcome {
   bool ok = true;
   std::string failureText;
+  // The serial device itself could not be opened (an unplugged adapter may come back); a
+  // restart then waits for it instead of ending the run.
+  bool deviceMissing = false;
 };
 
 enum class ConnectOutcome : uint8_t {
@@ -203,5 +206,7 @@ void CloseTransports(const EngineContext& context, LinkClose how);
 
 // The message shown when the serial port `portText` cannot be opened.
 std::string SerialOpenFailureText(const std::string& portText);
+// How opening ends when the serial port `portText` cannot be opened.
+OpenOutcome SerialOpenFailure(const std::string& portText);
 
 }  // namespace tessvar

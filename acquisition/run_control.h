@@ -18,6 +18,7 @@ class Clock;
 class SerialPort;
 class TcpSocket;
 class LinkEngine;
+class ExchangeObserver;
 struct EngineContext;
 enum class ProtocolKind : int;
 struct ConnectionSettings;
@@ -74,6 +75,9 @@ struct RunContext {
   std::function<std::unique_ptr<TcpSocket>()> makeTcpSocket;
   // The engine of a protocol; MakeLinkEngine when empty (tests hand in engines of their own).
   std::function<std::unique_ptr<LinkEngine>(ProtocolKind, const EngineContext&)> makeEngine;
+  // Why the serial port named by a port text will not open (a sentence naming the path and
+  // the reason), empty when it cannot tell; asked when "Старт" cannot open the port.
+  std::function<std::string(std::string_view portText)> serialPortProblem;
 };
 
 class CRunControl {
@@ -107,6 +111,9 @@ class CRunControl {
   // prints one line per call).
   void SetDataSetListener(std::function<void()> listener);
   uint64_t DataSetsPresented() const;
+  // A traffic observer hears every frame, each start and each exchange's result (null: none).
+  // It must outlive the run control.
+  void SetExchangeObserver(ExchangeObserver* observer);
   // The file being recorded into, empty when none is open.
   std::string RecordFilePath() const;
 

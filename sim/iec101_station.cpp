@@ -157,6 +157,7 @@ void Iec101Station::HandleFrame(std::span<const uint8_t> frame, uint64_t nowMs) 
 
 std::vector<uint8_t> Iec101Station::Answer(uint8_t control, std::span<const uint8_t> asdu,
                                            bool variable, uint64_t nowMs, uint8_t negativeCause) {
+  if (options_.standard) return StandardAnswer(control, asdu, variable, nowMs, negativeCause);
   switch (control & 0x0F) {
     case 9:
       return Fixed(kSecondaryStatus);

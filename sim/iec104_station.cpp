@@ -137,6 +137,7 @@ void Iec104Station::HandleCommand(std::span<const uint8_t> asdu, uint64_t nowMs)
   switch (c.type) {
     case 100:
       if (cause != 6 || c.element.empty()) return refuse(kCauseUnknownCause);
+      if (options_.standard && c.objectAddress != 0) return refuse(kCauseUnknownObject);
       return Interrogate(asdu, c.element[0], nowMs);
     case 102:
       if (cause != kCauseRequest) return refuse(kCauseUnknownCause);
@@ -178,7 +179,7 @@ void Iec104Station::Interrogate(std::span<const uint8_t> asdu, uint8_t qualifier
   const uint8_t group = static_cast<uint8_t>(qualifier - 20);
   auto points = Points([&](size_t k) {
     const uint8_t code = description_.GroupCode(k);
-    return group == 0 || code == 20 || code == qualifier;
+    return group == 0 || (code == 20 && !options_.standard) || code == qualifier;
   }, nowMs);
   SendData(qualifier, points, nowMs);
   SendAsdu(EchoWithCause(asdu, kCauseActTerm), nowMs);
@@ -189,7 +190,10 @@ void Iec104Station::Read(std::span<const uint8_t> asdu, uint32_t address, uint64
   auto first = std::find_if(all.begin(), all.end(), [&](const IecPoint& p) { return p.address == address; });
   if (first == all.end()) return SendAsdu(EchoWithCause(asdu, kPn | kCauseUnknownObject), nowMs);
   std::vector<IecPoint> run;
-  for (auto it = first; it != all.end() && it->address == address + run.size(); ++it) run.push_back(*it);
+  for (auto it = first; it != all.end() && it->address == address + run.size(); ++it) {
+    run.push_back(*it);
+    if (options_.standard) break;  // a standard station answers the one object asked for
+  }
   SendData(kCauseRequest, run, nowMs);
 }
 

@@ -40,8 +40,8 @@ class RefusingSession : public StreamSession {
 
 void AddIec101Options(CLI::App& app, Iec101CliOptions& o) {
   app.add_option("--iec-type", o.monitorType,
-                 "IEC 101: monitor type of the data (9, 10, 21, 34, 35 or 143)")
-      ->check(CLI::IsMember({9, 10, 21, 34, 35, 143}));
+                 "IEC 101: monitor type of the data (9, 10, 11, 21, 34, 35 or 143)")
+      ->check(CLI::IsMember({9, 10, 11, 21, 34, 35, 143}));
   app.add_flag("--iec-sq", o.sequence, "IEC 101: send consecutive addresses with SQ = 1");
   app.add_option("--iec-sizes", o.sizes,
                  "IEC 101: field sizes CA,IOA,COT (default from the description)");
@@ -79,6 +79,7 @@ bool MakeIec101Setup(const Iec101CliOptions& cli, const SimProfile& profile,
   s.processingMs = cli.processingMs;
   s.lineDelayMs = cli.lineDelayMs;
   s.trace = trace;
+  s.standard = cli.standard;
   std::vector<Iec101FaultRule> rules;
   for (const auto& g : genericRules) {
     Iec101FaultRule r;

@@ -22,6 +22,7 @@ struct Iec101CliOptions {
   std::vector<std::string> faults;
   uint32_t processingMs = 0;
   uint32_t lineDelayMs = 0;
+  bool standard = false;  // --profile standard
 };
 
 void AddIec101Options(CLI::App& app, Iec101CliOptions& options);

@@ -15,6 +15,7 @@
 #include "platform/posix/posix_tcp_socket.h"
 #include "platform/posix/real_clock.h"
 #include "platform/posix/serial_enumeration.h"
+#include "platform/posix/serial_port_check.h"
 #include "platform/settings_store.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/iec_options.h"
@@ -23,6 +24,7 @@
 #include "tools/cli/status_echo.h"
 #include "tools/cli/run_command.h"
 #include "tools/cli/service_commands.h"
+#include "tools/cli/traffic_output.h"
 
 namespace {
 
@@ -70,7 +72,8 @@ void AddCliOptions(CLI::App& app, tessvar::CliOptions& o, tessvar::IecCliOptions
 tessvar::KrellonSeams PosixSeams() {
   using namespace tessvar;
   KrellonSeams seams;
-  seams.enumerateSerialPorts = [] { return EnumerateSerialDevices(); };
+  seams.enumerateSerialPorts = [] { return SerialPortChoices(); };
+  seams.serialPortProblem = [](std::string_view port) { return SerialPortProblem(port); };
   seams.makeSerialPort = [] { return MakePosixSerialPort(); };
   seams.makeTcpSocket = [] { return MakePosixTcpSocket(); };
   seams.configureSerial = [](std::string_view) {};
@@ -88,6 +91,8 @@ int main(int argc, char** argv) {
   ServiceOptions service;
   RunCommandKind commandKind = RunCommandKind::kNone;
   AddCliOptions(app, o, iec, timeoutSec, service, commandKind);
+  TrafficCliOptions trafficOptions;
+  AddTrafficOptions(app, trafficOptions);
   CLI11_PARSE(app, argc, argv);
 
   std::signal(SIGINT, OnSignal);
@@ -125,6 +130,11 @@ int main(int argc, char** argv) {
   if (o.record) host.saveAnswer = *o.record;
   if (AnyServiceCommand(service)) return RunServiceCommand(service, o.json, window, host, g_stop);
 
+  TrafficOutput traffic(trafficOptions, window.Traffic(), std::cerr);
+  if (const auto error = traffic.Open()) {
+    std::cerr << "tessvar-cli: " << *error << std::endl;
+    return 1;
+  }
   uint64_t printed = 0;
   d.UserClick(idc::kStart);  // "Старт"
   if (!window.Run().m_running) {
@@ -137,6 +147,7 @@ int main(int argc, char** argv) {
   const uint64_t deadline =
       timeoutSec ? clock.MonotonicMs() + static_cast<uint64_t>(*timeoutSec * 1000.0) : 0;
   const auto done = [&] {
+    traffic.Drain();
     while (!enough && printed < run.DataSetsPresented()) {
       std::cout << DataSetLine(window, o.json) << std::endl;
       ++printed;
@@ -161,6 +172,7 @@ int main(int argc, char** argv) {
     if (!d.UserClick(idc::kStop)) run.OnStop();
   }
   const bool commandOk = command.Finish();
+  traffic.Drain();
   if (g_stop != 0) return 130;
   if (!commandOk) return 1;
   if (enough) return 0;
