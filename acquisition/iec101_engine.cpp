@@ -19,16 +19,7 @@ bool IsDataCause(uint8_t causeOctet) {
 }
 }  // namespace
 
-std::string_view InterrogationRefusalText(LinkResult second) {
-  switch (second) {
-    case LinkResult::kUnknownType:
-    case LinkResult::kUnknownCause:
-    case LinkResult::kUnknownObjectAddress:
-      return LinkResultText(second);
-    default:
-      return kIecNotConfirmed;
-  }
-}
+std::string_view InterrogationRefusalText(LinkResult second) { return IecRefusalText(second); }
 
 Iec101Engine::Iec101Engine(const EngineContext& context) : ctx_(context) {}
 
@@ -49,6 +40,7 @@ OpenOutcome Iec101Engine::OpenPort() {
   line.Configure(BuildSerialSettingsText(p));
   link_.SetHandle(&line);
   mode_ = ctx_.settings.iecReadMode;
+  policy_ = StationPolicy(ctx_.settings.iecProfile);
   params_ = MakeIec101LinkParams(ctx_.settings.iecSizes, ctx_.settings.group);
   readList_.reset();
   if (mode_ == IecReadMode::Read102) {
@@ -81,7 +73,9 @@ FirstRequestOutcome Iec101Engine::SendFirstRequest(const RequestBlock& block) {
                                                              : SIZE_MAX;
   decoder_ = MakeAsduDecoder(ctx_.description, params_.Asdu(), mode_,
                              static_cast<uint8_t>(params_.group), awaited);
+  ApplyStationPolicy(policy_, ctx_.description, ctx_.settings, decoder_);
   replyHadImage_ = false;
+  if (policy_.standard) return StandardFirstRequest();
   const uint16_t address = LinkAddress();
   // "Стоп" during any of the waits below: return at once, send nothing more (the run stops
   // right after this handler).
@@ -119,6 +113,7 @@ FirstRequestOutcome Iec101Engine::SendFirstRequest(const RequestBlock& block) {
 }
 
 void Iec101Engine::SendNext() {
+  if (policy_.standard) return StandardSendNext();
   const uint16_t address = LinkAddress();
   if (mode_ == IecReadMode::Read102 && readList_ && !readList_->Empty()) {
     link_.SendRequestRespond(address, params_,
@@ -130,6 +125,7 @@ void Iec101Engine::SendNext() {
 }
 
 CollectOutcome Iec101Engine::Collect(std::vector<uint8_t>& reply) {
+  if (policy_.standard) return StandardCollect(reply);
   CollectOutcome out;
   link_.SetHandle(&ctx_.serial);
   // Which entries the image about to be handed over carries: fixed before the decode
@@ -161,18 +157,33 @@ AfterRequest Iec101Engine::SendRequest(const RequestBlock&) {
 
 ClockWriteOutcome Iec101Engine::WriteClock(const ClockTarget&) {
   using Then = ClockWriteOutcome::Then;
+  // Without the port the run cannot go on: polling stays stopped.
   if (!ctx_.serial.IsOpen()) return {Then::kNothing, SerialOpenFailureText(ctx_.settings.portText)};
   link_.SetHandle(&ctx_.serial);
+  DrainStale();
   const uint16_t address = LinkAddress();
+  // A fresh link initialisation; a station that answers neither request cannot be set.
+  if (!link_.RequestLinkStatus(address, params_) || !link_.ResetRemoteLink(address, params_)) {
+    return {Then::kStopAndRestart, std::string(kIecLinkInitFailed)};
+  }
   link_.SendConfirmed(address, params_,
                       BuildClockSync(address, params_.Asdu(), kIec101Originator, ctx_.clock,
                                      ctx_.settings.timeBase));
   ctx_.clock.Sleep(kCommandReplyWaitMs);
   if (ctx_.clock.Cancelled()) return {Then::kNothing, {}};  // stopped: no verdict, no restart
   std::vector<uint8_t> reply;
-  const auto r = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
-  if (r != LinkResult::kGood && r != LinkResult::kSingleCharAck) {
-    return {Then::kRestart, std::string(run_texts::kClockSyncFailed)};
+  const auto first = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
+  // The station's confirmation (or its refusal) comes with the class 2 poll.
+  decoder_.lastType = 0;
+  link_.RequestClass2(address, params_);
+  ctx_.clock.Sleep(kCommandReplyWaitMs);
+  const auto second = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
+  const bool acknowledged = first == LinkResult::kGood || first == LinkResult::kSingleCharAck;
+  // A negative confirmation of the clock command is a refusal even after a good link
+  // acknowledgement; reporting success there would leave the clock unset unnoticed.
+  const bool refused = decoder_.lastType == kCCsNa1 && second != LinkResult::kGood;
+  if (!acknowledged || refused) {
+    return {Then::kStopAndRestart, std::string(InterrogationRefusalText(second))};
   }
   return {Then::kRestart, {}};
 }

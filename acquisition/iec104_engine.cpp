@@ -1,5 +1,6 @@
 #include "acquisition/iec104_engine.h"
 
+#include "acquisition/iec_station_policy.h"
 #include "acquisition/run_texts.h"
 #include "link/tcp_link.h"
 
@@ -55,12 +56,18 @@ FirstRequestOutcome Iec104Engine::SendFirstRequest(const RequestBlock&) {
   config.group = static_cast<uint8_t>(s.group.position);
   config.pollPeriodMs = s.pollPeriodMs;
   config.timeBase = s.timeBase;
+  AsduDecoder decoder =
+      MakeAsduDecoder(ctx_.description, kIec104FieldSizes, config.mode, config.group);
+  const IecStationPolicy policy = StationPolicy(s.iecProfile);
+  ApplyStationPolicy(policy, ctx_.description, s, decoder);
   if (config.mode == IecReadMode::Read102) {
-    config.readAddresses = BuildReadList(EntriesOf(ctx_.description));
+    // A standard station answers a read with the one object asked for.
+    config.readAddresses = policy.readEveryObject ? AwaitedObjectAddresses(decoder)
+                                                  : BuildReadList(EntriesOf(ctx_.description));
     if (config.readAddresses.empty()) return {true, std::string(kReadListRefusedText)};
   }
-  auto session = std::make_unique<iec104::Iec104Session>(
-      config, MakeAsduDecoder(ctx_.description, kIec104FieldSizes, config.mode, config.group), ctx_.clock);
+  auto session = std::make_unique<iec104::Iec104Session>(config, std::move(decoder), ctx_.clock);
+  session->SetFrameTap(ctx_.tcp.Tap());  // the worker's frames reach the same observer
   // The window hears of a completed image (cyclic mode: a tick at once) and of the end of
   // the connection (every mode: the tick reports it), always on its own thread.
   const bool cyclic = config.mode == IecReadMode::LinkLevelRead;
@@ -118,6 +125,10 @@ ClockWriteOutcome Iec104Engine::WriteClock(const ClockTarget&) {
   // The connection thread sends C_CS_NA_1 at its next pass; polling goes on meanwhile.
   if (worker_ && !worker_->Ended()) worker_->RequestClockSync();
   return {WantsPollTimer() ? Then::kResumePolling : Then::kNothing, {}};
+}
+
+uint32_t Iec104Engine::ClockSyncsConfirmed() const {
+  return worker_ ? worker_->ClockSyncsConfirmed() : 0;
 }
 
 std::string Iec104Engine::AsduFieldText() const {

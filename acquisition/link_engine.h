@@ -111,6 +111,18 @@ struct ClockWriteOutcome {
   std::string message;  // shown in a message box when not empty
 };
 
+// How the first step of a delay acquisition ended and what the run does next.
+struct DelayOutcome {
+  enum class Then : uint8_t {
+    kRestart,         // a delay was measured: shown, sent to the station, the run restarts
+    kStopAndRestart,  // the run stops, the message, then the run restarts
+    kNothing,         // the message only; polling stays stopped
+  };
+  Then then = Then::kNothing;
+  std::optional<uint16_t> delayMs;
+  std::string message;  // shown in a message box when not empty
+};
+
 enum class LinkClose : uint8_t {
   kRestart,  // before the run opens again: no drain, the serial line stays open
   kStop,     // end of the run: drain the TCP connection, close the serial line
@@ -155,6 +167,14 @@ class LinkEngine {
 
   // --- commands between ticks
   virtual ClockWriteOutcome WriteClock(const ClockTarget& target) = 0;
+  // Clock writes the station has confirmed since the run (re)started, for engines that
+  // write the clock later on a thread of their own.
+  virtual uint32_t ClockSyncsConfirmed() const { return 0; }
+  // "Определение запаздывания": only engines that measure a link delay take part.
+  virtual bool MeasuresDelay() const { return false; }
+  virtual DelayOutcome AcquireDelay() { return {}; }
+  // Tells the station the measured delay; true when it echoed the value.
+  virtual bool SendDelay(uint16_t /*delayMs*/) { return false; }
 
   // --- presentation
   // The converter time comes from the decoded registers (false: the engine decodes it).

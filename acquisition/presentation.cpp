@@ -112,6 +112,16 @@ const std::array<PresentedSlot, kPresentedCount>& PresentedSlots() {
   return views;
 }
 
+double PhysicalPerCode(int slot, const ChannelNominals& nominals) {
+  ChannelNominals base = nominals;
+  base.kilo = {};
+  const Factors f = ComputeFactors(base);
+  for (const auto& info : Infos()) {
+    if (info.view.slot == slot) return Scaled(info, 1, f);
+  }
+  return 0;
+}
+
 const PresentedSlot* FindPresented(int slot) {
   for (const auto& v : PresentedSlots()) {
     if (v.slot == slot) return &v;

@@ -55,6 +55,10 @@ struct PresentedText {
   std::string value;
 };
 
+// The physical value of one code step of a presented slot in base units (no kilo), on the
+// scale of its channel's nominals; 0 for a slot that is not presented.
+double PhysicalPerCode(int slot, const ChannelNominals& nominals);
+
 // Caption and value text of every presented quantity, in PresentedSlots() order.
 std::array<PresentedText, kPresentedCount> Present(const PresentationInput& in);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "acquisition/iec_profile_status.h"
 #include "acquisition/run_control_impl.h"
 #include "acquisition/run_texts.h"
 #include "model/connection_settings.h"
@@ -137,6 +138,7 @@ std::string CRunControl::Impl::ConnectingText(const LinkTarget& target) const {
 void CRunControl::Impl::OnStart() {
   const bool userStart = !state.m_running;
   ctx.collect();
+  if (observer) observer->OnRunStart(ctx.settings, userStart);
   ctx.view.KillTimer(kPollTimer);
 
   const auto& n = ctx.settings.nominals.channel;
@@ -186,6 +188,7 @@ void CRunControl::Impl::OnStart() {
   computerTimeText = ComputerTimeText(Now());
   const FirstRequestOutcome first = link->SendFirstRequest(block);
   if (ctx.clock.Cancelled()) return;
+  if (first.stop && !userStart) return RetryLinkStart(first.message);
   if (first.stop) OnStop();
   if (!first.message.empty()) ctx.host.MessageBox(first.message, run_texts::kError);
 
@@ -228,7 +231,8 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   block = SelectNextBlock(entries, 0);
   newFileNeeded = true;
 
-  SetStatus(run_texts::kRequesting);
+  const std::string starting = RunStartStatusText(ctx.settings);
+  SetStatus(starting);
   state.m_linkTrouble = false;
   ctx.view.LockProtocol(true);
 
@@ -240,7 +244,7 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   const ConnectOutcome connected = link.Connect(target);
   DisarmLongWaitStatus();
   if (ctx.clock.Cancelled()) return false;  // "Стоп" during the attempt: the stop comes next
-  if (ctx.view.StatusText() == connecting) SetStatus(run_texts::kRequesting);
+  if (ctx.view.StatusText() == connecting) SetStatus(starting);
   switch (connected) {
     case ConnectOutcome::kConnected:
       break;
@@ -265,16 +269,7 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
 // on waiting for it as for a lost TCP peer, trying again on the reconnection timer. Each
 // failed attempt counts once; "Стоп" ends the waiting.
 void CRunControl::Impl::AwaitSerialDevice(std::string_view failureText) {
-  state.m_running = true;
-  state.m_linkTrouble = true;
-  state.m_valuesStale = true;
-  SetStatus(run_texts::kReconnecting);
-  NoteFailure(failureText);
-  ++state.m_failureCount;
-  ShowFailureCount();
-  ctx.show();
-  ctx.view.Repaint();
-  ctx.view.SetTimer(kReconnectTimer, kReconnectPeriodMs);
+  AwaitRestart(run_texts::kReconnecting, failureText, kReconnectPeriodMs);
 }
 
 // What stays fixed while the run polls: the device and the way it is read.
@@ -350,6 +345,11 @@ void CRunControl::OnResetFailures() {
 }
 void CRunControl::OnDisplayMode() { impl_->OnDisplayMode(); }
 void CRunControl::OnClockSync() { impl_->OnClockSync(); }
+void CRunControl::OnDelayAcquisition() { impl_->OnDelayAcquisition(); }
+std::optional<uint16_t> CRunControl::LastDelayMs() const { return impl_->lastDelayMs; }
+uint32_t CRunControl::ClockSyncsConfirmed() const {
+  return impl_->engine ? impl_->engine->ClockSyncsConfirmed() : 0;
+}
 ServiceOutcome CRunControl::OnRtcCheck(std::string_view testCode) {
   return impl_->OnRtcCheck(testCode);
 }
@@ -357,6 +357,12 @@ void CRunControl::RefreshValues() { impl_->RefreshValues(); }
 std::array<std::string, 4> CRunControl::CounterCodes() const { return impl_->counterCodes; }
 ConverterTime CRunControl::DeviceTime() const { return impl_->raw.time; }
 const RunState& CRunControl::State() const { return impl_->state; }
+void CRunControl::SetExchangeObserver(ExchangeObserver* observer) {
+  impl_->observer = observer;
+  impl_->serial.SetFrameTap(observer);
+  impl_->tcp.SetFrameTap(observer);
+}
+
 void CRunControl::SetDataSetListener(std::function<void()> listener) {
   impl_->dataSetListener = std::move(listener);
 }

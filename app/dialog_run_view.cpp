@@ -22,6 +22,8 @@ int ControlOf(RunText which) {
       return idc::kAsduField;
     case RunText::kRemainingTime:
       return idc::kRemainingTime;
+    case RunText::kDelayField:
+      return idc::kDelayField;
   }
   return idc::kStatusLine;
 }

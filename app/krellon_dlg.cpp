@@ -8,6 +8,7 @@
 #include "app/energy_check_dlg.h"
 #include "app/file_page.h"
 #include "app/main_window_template.h"
+#include "app/iec_profile_setting.h"
 #include "app/rtc_test_code_setting.h"
 #include "app/stored_port.h"
 #include "ui/data_exchange.h"
@@ -91,6 +92,8 @@ CKrellonDlg::CKrellonDlg(WindowHost& host, Clock& clock, SettingsStore& store, K
       .makeEngine = seams_.makeEngine,
       .serialPortProblem = seams_.serialPortProblem,
   });
+  traffic_ = std::make_unique<monitor::TrafficCapture>(clock_);
+  run_->SetExchangeObserver(traffic_.get());
   colourObserver_ = std::make_unique<ColourObserver>(*this);
   dialog_.AddObserver(colourObserver_.get());
   BindHandlers();
@@ -120,6 +123,7 @@ void CKrellonDlg::BindHandlers() {
   d.OnClick(idc::kDisplayMode, [this] { run_->OnDisplayMode(); });
   d.OnClick(idc::kResetFailures, [this] { run_->OnResetFailures(); });
   d.OnClick(idc::kClockSync, [this] { run_->OnClockSync(); });
+  d.OnClick(idc::kDelayButton, [this] { run_->OnDelayAcquisition(); });
   d.OnClick(idc::kRtcCheck, [this] { run_->OnRtcCheck(ReadRtcTestCode(store_)); });
   d.OnClick(idc::kEnergyCheck, [this] { OnEnergyCheck(); });
   d.OnTimer([this](int id) { run_->OnTimer(id); });
@@ -148,12 +152,13 @@ void CKrellonDlg::BindHandlers() {
     OnCancelOrClose();
   });
   d.OnClose([this] { OnCancelOrClose(); });
-  for (int command = idc::kAboutCommand; command < idc::kEnergyCheckCommand + 16; ++command)
+  for (int command = idc::kAboutCommand; command < idc::kTrendCommand + 16; ++command)
     d.OnCommand(command, [this, command] { OnSysCommand(command); });
 }
 
 void CKrellonDlg::ReadStoredPort() {
   settings_.portText = tessvar::ReadStoredPort(store_, settings_.portText);
+  settings_.iecProfile = ReadIecProfile(store_);
 }
 
 std::vector<std::string> CKrellonDlg::EnumerateSerialPorts() {
@@ -336,6 +341,8 @@ void CKrellonDlg::ApplyDeviceAddressRule() {
   ShowFields();
 }
 
+void CKrellonDlg::StoreIecProfile() { WriteIecProfile(store_, settings_.iecProfile); }
+
 void CKrellonDlg::MaskDeviceAddressBox() {
   if (auto typed = ParseUnsignedField(dialog_.Text(idc::kDeviceAddress)))
     deviceAddressField_ = *typed;
@@ -407,6 +414,12 @@ void CKrellonDlg::OnSysCommand(int command) {
       return;
     case idc::kEnergyCheckCommand:
       dialog_.FireClick(idc::kEnergyCheck);
+      return;
+    case idc::kTrafficCommand:
+      if (seams_.openTrafficMonitor) seams_.openTrafficMonitor();
+      return;
+    case idc::kTrendCommand:
+      if (seams_.openTrend) seams_.openTrend();
       return;
     case idc::kAboutCommand:
       break;

@@ -41,6 +41,9 @@ void CKrellonDlg::FillLists() {
   // The service checks: their buttons stay hidden in the layout, the menu reaches them.
   systemMenu_.push_back({idc::kRtcCheckCommand, std::string(kRtcCheckMenuText)});
   systemMenu_.push_back({idc::kEnergyCheckCommand, std::string(kEnergyCheckMenuText)});
+  // The windows that watch a run, where the program has them.
+  if (seams_.openTrafficMonitor) systemMenu_.push_back({idc::kTrafficCommand, std::string(kTrafficMenuText)});
+  if (seams_.openTrend) systemMenu_.push_back({idc::kTrendCommand, std::string(kTrendMenuText)});
   // The separator under the tab row.
   d.SetLines({{0, 18, 600, 18, kBlack}, {600, 18, 600, 0, kBlack}});
 

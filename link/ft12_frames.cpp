@@ -126,3 +126,42 @@ Ft12Reply ParseFt12Reply(std::span<const uint8_t> f, uint8_t addressSize) {
 }
 
 }  // namespace tessvar
+
+namespace tessvar {
+
+Ft12Reply ParseFt12ReplyStandard(std::span<const uint8_t> f, uint8_t addressSize) {
+  Ft12Reply r = ParseFt12Reply(f, addressSize);
+  // Only a well-formed frame from a secondary (PRM = 0) is judged anew.
+  const bool framed = r.result == Ft12Result::kGood || r.result == Ft12Result::kUnexpected ||
+                      r.result == Ft12Result::kNoData || r.result == Ft12Result::kNotConfirmed ||
+                      r.result == Ft12Result::kBadStart;
+  if (f.size() < 5 || !framed || (f[0] != kFt12Fixed && f[0] != kFt12Variable)) return r;
+  const bool variable = f[0] == kFt12Variable;
+  if (f.size() < (variable ? 8u : 5u)) return r;
+  const uint8_t control = f[variable ? 4 : 1];
+  if (control & 0x40) {
+    r.result = Ft12Result::kUnexpected;
+    r.hasAsdu = false;
+    return r;
+  }
+  r.control = control;
+  r.acd = (control & 0x20) != 0;
+  const uint8_t function = control & 0x0F;
+  if (variable) {
+    const size_t asduAt = 5u + (addressSize == 2 ? 2u : 1u);
+    r.hasAsdu = function == 8 && f.size() >= asduAt + 2;
+    r.asdu = r.hasAsdu ? f.subspan(asduAt, f.size() - 2 - asduAt) : std::span<const uint8_t>{};
+    r.result = r.hasAsdu ? Ft12Result::kGood : Ft12Result::kUnexpected;
+    return r;
+  }
+  switch (function) {
+    case 0:
+    case 11: r.result = Ft12Result::kGood; break;
+    case 1: r.result = Ft12Result::kBadStart; break;
+    case 9: r.result = Ft12Result::kNoData; break;
+    default: r.result = Ft12Result::kUnexpected; break;
+  }
+  return r;
+}
+
+}  // namespace tessvar

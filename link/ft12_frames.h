@@ -52,11 +52,18 @@ struct Ft12Reply {
   bool hasAsdu = false;              // control 0x08 in a variable frame: decode `asdu`
   std::span<const uint8_t> asdu;     // inside the octets given to the parser
   uint8_t control = 0;
+  bool acd = false;  // standard judgement: the station has class 1 data
 };
 
 // Judges one gathered reply: its size, start octet, checksum, length octets, end octet
 // (in that order), then its control field. A user-data reply comes back with hasAsdu and a
 // provisional result 0; the caller judges the ASDU's cause. The address is not compared.
 Ft12Reply ParseFt12Reply(std::span<const uint8_t> octets, uint8_t addressSize);
+
+// The same for a standard secondary, whose replies carry ACD and DFC in their control
+// field: user data is any variable frame with function 8; a fixed ACK (0) or status (11)
+// is good, a NACK "no data" (9) gives kNoData and a NACK (1) kBadStart; E5 gives
+// kSingleAck. `acd` tells whether class 1 data waits.
+Ft12Reply ParseFt12ReplyStandard(std::span<const uint8_t> octets, uint8_t addressSize);
 
 }  // namespace tessvar

@@ -51,21 +51,27 @@ bool CIec101Link::ResetRemoteLink(uint16_t linkAddress, const Iec101LinkParams& 
   return ok;
 }
 
+void CIec101Link::WriteCounted(std::vector<uint8_t> frame) {
+  if (!line_) return;
+  line_->Write(frame);
+  lastCounted_ = std::move(frame);
+}
+
 void CIec101Link::RequestClass2(uint16_t linkAddress, const Iec101LinkParams& p) {
   const uint8_t control = kCtrlClass2 | NextFcb();
-  if (line_) line_->Write(BuildFixedFrame(control, linkAddress, p.addressSize));
+  WriteCounted(BuildFixedFrame(control, linkAddress, p.addressSize));
 }
 
 void CIec101Link::SendConfirmed(uint16_t linkAddress, const Iec101LinkParams& p,
                                 std::span<const uint8_t> asdu) {
   const uint8_t control = kCtrlSendConfirm | NextFcb();
-  if (line_) line_->Write(BuildVariableFrame(control, linkAddress, p.addressSize, asdu));
+  WriteCounted(BuildVariableFrame(control, linkAddress, p.addressSize, asdu));
 }
 
 void CIec101Link::SendRequestRespond(uint16_t linkAddress, const Iec101LinkParams& p,
                                      std::span<const uint8_t> asdu) {
   const uint8_t control = kCtrlClass2 | NextFcb();
-  if (line_) line_->Write(BuildVariableFrame(control, linkAddress, p.addressSize, asdu));
+  WriteCounted(BuildVariableFrame(control, linkAddress, p.addressSize, asdu));
 }
 
 uint8_t CIec101Link::ReceiveFrame(std::vector<uint8_t>& reply, const Iec101LinkParams& p,
@@ -77,6 +83,11 @@ uint8_t CIec101Link::ReceiveFrame(std::vector<uint8_t>& reply, const Iec101LinkP
   const Ft12Reply frame = ParseFt12Reply(buffer, p.addressSize);
   if (!frame.hasAsdu) return frame.result;
 
+  return TakeAsdu(frame, reply, p, decoder);
+}
+
+uint8_t CIec101Link::TakeAsdu(const Ft12Reply& frame, std::vector<uint8_t>& reply,
+                              const Iec101LinkParams& p, AsduDecoder& decoder) {
   decoder.sizes = p.Asdu();
   // User data too short for an ASDU header and one object address says nothing usable.
   if (frame.asdu.size() < AsduHeaderSize(decoder.sizes) + decoder.sizes.objectAddress)

@@ -58,6 +58,17 @@ class CIec101Link {
   uint8_t ReceiveFrame(std::vector<uint8_t>& reply, const Iec101LinkParams& p,
                        AsduDecoder& decoder);
 
+  // --- a standard secondary (iec101_standard_link.cpp)
+  // Request user data class 1 (function 10); the reply is collected later.
+  void RequestClass1(uint16_t linkAddress, const Iec101LinkParams& p);
+  // Sends the last frame with FCV = 1 again, frame count bit unchanged: the repetition
+  // that asks a secondary for its answer once more. False when there is none.
+  bool RepeatLast();
+  // Collects and judges one reply of a standard secondary (ParseFt12ReplyStandard): as
+  // ReceiveFrame, and `acd` tells whether the station has class 1 data waiting.
+  uint8_t ReceiveStandard(std::vector<uint8_t>& reply, const Iec101LinkParams& p,
+                          AsduDecoder& decoder, bool& acd);
+
   bool FrameCountToggle() const { return toggle_; }
   void SetFrameCountToggle(bool value) { toggle_ = value; }
 
@@ -68,8 +79,14 @@ class CIec101Link {
   std::vector<uint8_t> InitExchange(uint8_t control, uint16_t linkAddress,
                                     const Iec101LinkParams& p);
 
+  // Writes a frame with FCV = 1 and keeps it for a repetition.
+  void WriteCounted(std::vector<uint8_t> frame);
+  uint8_t TakeAsdu(const Ft12Reply& frame, std::vector<uint8_t>& reply,
+                   const Iec101LinkParams& p, AsduDecoder& decoder);
+
   CSerialLine* line_ = nullptr;
   bool toggle_ = false;
+  std::vector<uint8_t> lastCounted_;
 };
 
 }  // namespace tessvar

@@ -39,7 +39,12 @@ inline constexpr uint8_t kMeNa1 = 9;     // normalised value with quality
 inline constexpr uint8_t kMeTa1 = 10;    // normalised, quality, CP24Time2a
 inline constexpr uint8_t kMeNd1 = 21;    // normalised without quality
 inline constexpr uint8_t kMeTd1 = 34;    // normalised, quality, CP56Time2a
+inline constexpr uint8_t kMeNb1 = 11;    // scaled value with quality
+inline constexpr uint8_t kMeNc1 = 13;    // short floating point with quality
+inline constexpr uint8_t kItNa1 = 15;    // integrated total (32-bit counter reading)
 inline constexpr uint8_t kMeTe1 = 35;    // scaled, quality, CP56Time2a
+inline constexpr uint8_t kMeTf1 = 36;    // short floating point, quality, CP56Time2a
+inline constexpr uint8_t kItTb1 = 37;    // integrated total, CP56Time2a
 inline constexpr uint8_t kPrivateSequence = 143;  // value + one octet, SQ = 1, time at end
 inline constexpr uint8_t kCIcNa1 = 100;  // interrogation
 inline constexpr uint8_t kCRdNa1 = 102;  // read

@@ -1,6 +1,11 @@
 #include "link/iec_asdu_decoder.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "model/catalogue.h"
 
 namespace tessvar {
 namespace {
@@ -28,15 +33,32 @@ class Reader {
   size_t pos_ = 0;
 };
 
+// What the first octets of an element hold.
+enum class Value { Word, Float, Counter };
+
 struct Layout {
   size_t element = 0;   // octets after each object address
   size_t timeAt = 0;    // offset of the time tag inside the element (0: none kept)
   bool sequenceAllowed = false;
   bool sequenceRequired = false;
   bool countFromWholeOctet = false;
+  Value value = Value::Word;
 };
 
-bool LayoutOf(uint8_t type, Layout& l) {
+// The types of a standard station: scaled and floating-point values, counter readings.
+bool StandardLayoutOf(uint8_t type, Layout& l) {
+  switch (type) {
+    case kMeNb1: l = {3, 0, true, false, false}; return true;
+    case kMeNc1: l = {5, 0, true, false, false, Value::Float}; return true;
+    case kItNa1: l = {5, 0, true, false, false, Value::Counter}; return true;
+    case kMeTf1: l = {12, 5, false, false, false, Value::Float}; return true;
+    case kItTb1: l = {12, 5, false, false, false, Value::Counter}; return true;
+    default: return false;
+  }
+}
+
+bool LayoutOf(uint8_t type, bool standardTypes, Layout& l) {
+  if (standardTypes && StandardLayoutOf(type, l)) return true;
   switch (type) {
     case kMeNa1: l = {3, 0, true, false, false}; return true;
     case kMeTa1: l = {6, 3, false, false, true}; return true;
@@ -65,20 +87,68 @@ void KeepTime(AsduDecoder& d, uint8_t type, std::span<const uint8_t> tag) {
   d.time.minute = tag[2];
   if (type == kMeTd1) {
     d.time.hour = tag[3];
+  } else if (type == kMeTf1 || type == kItTb1) {
+    d.time.hour = tag[3] & 0x1F;  // without the summer-time bit
   } else {
     d.time.hour = (tag[2] & 0x80) ? 0xFF : 0;  // CP24Time2a carries no hours
   }
 }
 
+void PutWord(AsduDecoder& d, size_t k, uint16_t word) {
+  if (2 * k + 1 < d.image.size()) {
+    d.image[2 * k] = static_cast<uint8_t>(word >> 8);
+    d.image[2 * k + 1] = static_cast<uint8_t>(word & 0xFF);
+  }
+  if (k < d.marks.size()) d.marks[k] = kMarkDone;
+}
+
+bool Wide(const AsduDecoder& d, size_t k) {
+  return k < d.entries.wide.size() && d.entries.wide[k] && k + 1 < d.marks.size();
+}
+
+// A 32-bit value: both halves of a wide entry (high first), else its low half.
+void PutLong(AsduDecoder& d, size_t k, uint32_t value) {
+  if (!Wide(d, k)) {
+    PutWord(d, k, static_cast<uint16_t>(value & 0xFFFF));
+    return;
+  }
+  PutWord(d, k, static_cast<uint16_t>(value >> 16));
+  PutWord(d, k + 1, static_cast<uint16_t>(value & 0xFFFF));
+}
+
+// An IEEE 754 single (little-endian) as the entry's code; NaN gives 0.
+void PutFloat(AsduDecoder& d, size_t k, std::span<const uint8_t> octets) {
+  const auto bits = static_cast<uint32_t>(octets[0] | octets[1] << 8 | octets[2] << 16 |
+                                          static_cast<uint32_t>(octets[3]) << 24);
+  const double physical = std::bit_cast<float>(bits);
+  const auto& scales = d.entries.floatScales;
+  const IecFloatScale scale = k < scales.size() ? scales[k] : IecFloatScale{};
+  double code = std::isnan(physical) ? 0.0 : std::nearbyint(physical * scale.codePerUnit);
+  if (std::isnan(code)) code = 0.0;
+  if (Wide(d, k)) {
+    code = std::clamp(code, double{std::numeric_limits<int32_t>::min()},
+                      double{std::numeric_limits<int32_t>::max()});
+    PutLong(d, k, static_cast<uint32_t>(static_cast<int32_t>(code)));
+    return;
+  }
+  const double low = scale.unsignedCode ? 0.0 : -32768.0;
+  const double high = scale.unsignedCode ? 65535.0 : 32767.0;
+  code = std::clamp(code, low, high);
+  PutWord(d, k, static_cast<uint16_t>(static_cast<int32_t>(code)));
+}
+
 // Stores one value; returns true when the address belongs to an entry.
-bool Store(AsduDecoder& d, uint32_t address, std::span<const uint8_t> value) {
+bool Store(AsduDecoder& d, uint32_t address, std::span<const uint8_t> value, Value kind) {
   const auto k = FindEntry(d, address);
   if (!k) return false;
-  if (2 * *k + 1 < d.image.size()) {
-    d.image[2 * *k] = value[1];
-    d.image[2 * *k + 1] = value[0];
+  switch (kind) {
+    case Value::Word: PutWord(d, *k, static_cast<uint16_t>(value[0] | value[1] << 8)); break;
+    case Value::Float: PutFloat(d, *k, value); break;
+    case Value::Counter:
+      PutLong(d, *k, static_cast<uint32_t>(value[0] | value[1] << 8 | value[2] << 16 |
+                                           static_cast<uint32_t>(value[3]) << 24));
+      break;
   }
-  if (*k < d.marks.size()) d.marks[*k] = kMarkDone;
   return true;
 }
 
@@ -95,7 +165,7 @@ void DecodeObjects(AsduDecoder& d, Reader& r, uint8_t type, const Layout& l, siz
     if (!r.Has(l.element)) return;
     const auto element = r.Take(l.element);
     d.lastAddress = address;
-    const bool known = Store(d, address, element);
+    const bool known = Store(d, address, element, l.value);
     if (known && l.timeAt != 0 && !timeKept) {
       KeepTime(d, type, element.subspan(l.timeAt));
       timeKept = true;
@@ -120,6 +190,14 @@ IecEntryMap BuildIecEntryMap(const DeviceDescription& description) {
     const bool clock = IsTimeColumn(e[k].name);
     m.transferred.push_back(!clock && ParseDecimalInt(e[k].size) != 0);
     if (!clock) ++dataCount;
+  }
+  m.wide.assign(e.size(), false);
+  for (size_t k = 0; k + 1 < e.size(); ++k) {
+    const auto slot = FindCatalogueSlot(e[k].name);
+    if (slot && CatalogueTable()[static_cast<size_t>(*slot)].widthBits == 32) {
+      m.wide[k] = true;
+      ++k;  // the low half is no counter of its own
+    }
   }
   // The link-level read delivers consecutive addresses from the first entry's address on,
   // over as many entries as there are non-clock entries.
@@ -153,7 +231,8 @@ void PresetMarks(AsduDecoder& d) {
     bool awaited = k < m.transferred.size() && m.transferred[k];
     if (d.mode == IecReadMode::GroupPoll && d.group != 0 && k < m.groupCodes.size()) {
       const uint8_t code = m.groupCodes[k];
-      awaited = awaited && (code == kCauseGroupBase || code == kCauseGroupBase + d.group);
+      const bool station = code == kCauseGroupBase && !d.groupMembersOnly;
+      awaited = awaited && (station || code == kCauseGroupBase + d.group);
     }
     if (d.mode == IecReadMode::LinkLevelRead) {
       awaited = awaited && k < d.awaitedEntries && k < m.onLinkSequence.size() &&
@@ -189,7 +268,7 @@ size_t DecodeAsdu(AsduDecoder& d, std::span<const uint8_t> asdu) {
   if (qualifier != 0) d.lastAddress = first;
 
   Layout l;
-  if (LayoutOf(type, l)) {
+  if (LayoutOf(type, d.standardTypes, l)) {
     ++d.asduCounter;
     const bool decodable = l.sequenceRequired ? sequence : (l.sequenceAllowed || !sequence ||
                                                              l.countFromWholeOctet);

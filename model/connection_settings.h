@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/iec_profile.h"
+
 namespace tessvar {
 
 // Position in the protocol list; NoProtocol while nothing is selected.
@@ -94,6 +96,7 @@ struct ConnectionSettings {
   TimeBase timeBase = TimeBase::Local;
   IecReadMode iecReadMode = IecReadMode::LinkLevelRead;
   InterrogationGroup group;
+  IecProfile iecProfile = IecProfile::Transducer;
   DcNominals nominals;
 };
 

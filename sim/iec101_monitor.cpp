@@ -12,7 +12,7 @@ void PutLittle(std::vector<uint8_t>& out, uint32_t value, uint8_t octets) {
 }
 
 bool SequenceAllowed(uint8_t type) {
-  return type == kMeNa1 || type == kMeNd1 || type == kPrivateSequence;
+  return type == kMeNa1 || type == kMeNb1 || type == kMeNd1 || type == kPrivateSequence;
 }
 
 size_t ElementSize(uint8_t type) {
@@ -21,7 +21,7 @@ size_t ElementSize(uint8_t type) {
     case kMeNd1: return 2;
     case kMeTd1:
     case kMeTe1: return 10;
-    default: return 3;  // 9 and 143
+    default: return 3;  // 9, 11 and 143
   }
 }
 
@@ -51,7 +51,7 @@ std::vector<uint8_t> StartAsdu(const Iec101Format& f, uint8_t cause) {
 }  // namespace
 
 bool IsIec101MonitorType(uint8_t type) {
-  return type == kMeNa1 || type == kMeTa1 || type == kMeNd1 || type == kMeTd1 ||
+  return type == kMeNa1 || type == kMeNb1 || type == kMeTa1 || type == kMeNd1 || type == kMeTd1 ||
          type == kMeTe1 || type == kPrivateSequence;
 }
 
@@ -140,6 +140,9 @@ std::vector<size_t> SelectIec101Entries(const DeviceDescription& d, Iec101Select
         break;
       case Iec101Selection::LinkSequence:
         if (map.onLinkSequence[k]) out.push_back(k);
+        break;
+      case Iec101Selection::GroupMembers:
+        if (code == kCauseGroupBase + arg) out.push_back(k);
         break;
     }
   }

@@ -17,7 +17,7 @@ struct Iec101Point {
 };
 
 struct Iec101Format {
-  uint8_t type = kMeNa1;  // 9, 10, 21, 34, 35 or 143
+  uint8_t type = kMeNa1;  // 9, 10, 11, 21, 34, 35 or 143
   bool sequence = false;  // SQ = 1 where the type allows it (143 always)
   AsduFieldSizes sizes;
   uint16_t commonAddress = 1;
@@ -54,6 +54,7 @@ enum class Iec101Selection : uint8_t {
   Group,         // group n: entries of group 20 (all groups) or 20 + n
   RunFrom,       // read: the consecutive addresses from one address on
   LinkSequence,  // class 2 without queued data: the run a link-level read awaits
+  GroupMembers,  // group n of a standard station: the entries of group 20 + n only
 };
 std::vector<size_t> SelectIec101Entries(const DeviceDescription& description, Iec101Selection how,
                                         uint32_t arg);

@@ -25,9 +25,19 @@ struct Iec101StationOptions {
   AsduFieldSizes sizes;         // the common-address size follows addressSize
   uint8_t monitorType = kMeNa1;
   bool sequence = false;        // SQ = 1 where the type allows it
-  uint32_t processingMs = 5;    // added to a delay acquisition's time
+  // A delay acquisition is confirmed with the received time plus the time the station held
+  // it (from the command to the class 2 poll that carries the confirmation) plus this.
+  uint32_t processingMs = 0;
+  // One-way transmission time of the line: every answer reaches the client twice this
+  // after the request reached the station, and a delay acquisition measures it.
+  uint32_t lineDelayMs = 0;
   uint32_t partialFrameMs = 200;  // an unfinished frame is dropped after this silence
   bool trace = false;
+  // A standard station instead of the transducer: class 1 data with ACD, interrogation
+  // only at object address 0, E5 acknowledgements, one object per read, group answers with
+  // the group's members only, cyclic data in class 2 at most every `cyclicMs`.
+  bool standard = false;
+  uint32_t cyclicMs = 1000;
 };
 
 class Iec101Station : public StreamSession {
@@ -59,6 +69,13 @@ class Iec101Station : public StreamSession {
                                               uint64_t nowMs);
   std::vector<uint8_t> UserData(std::vector<uint8_t> asdu, uint8_t negativeCause) const;
   std::vector<uint8_t> Fixed(uint8_t control) const;
+  // The standard station's answers (iec101_standard_answers.cpp).
+  std::vector<uint8_t> StandardAnswer(uint8_t control, std::span<const uint8_t> asdu,
+                                      bool variable, uint64_t nowMs, uint8_t negativeCause);
+  void StandardCommand(std::span<const uint8_t> asdu, uint64_t nowMs, uint8_t negativeCause);
+  std::vector<uint8_t> Class1Answer(uint8_t negativeCause);
+  std::vector<uint8_t> StandardClass2Answer(uint64_t nowMs, uint8_t negativeCause);
+  uint8_t Acd() const { return class1_.empty() ? 0 : 0x20; }
   void Log(const std::string& line) const;
 
   Iec101StationOptions options_;
@@ -70,6 +87,8 @@ class Iec101Station : public StreamSession {
   std::vector<uint8_t> buffer_;
   uint64_t lastByteMs_ = 0;
   std::deque<std::vector<uint8_t>> queue_;  // class 2 ASDUs
+  std::deque<std::vector<uint8_t>> class1_;  // standard station: class 1 ASDUs
+  std::optional<uint64_t> lastCyclicMs_;
   std::optional<bool> lastFcb_;
   std::vector<uint8_t> lastAnswer_;
   struct Pending {
@@ -77,6 +96,7 @@ class Iec101Station : public StreamSession {
     std::vector<uint8_t> bytes;
   };
   std::deque<Pending> pending_;
+  std::optional<uint64_t> delayTakenMs_;  // when the last delay acquisition came in
 };
 
 }  // namespace tessvar::sim

@@ -14,6 +14,7 @@ constexpr size_t kMaxAsdu = 253 - 4;  // what an APDU's length octet leaves for 
 size_t ElementSize(uint8_t type) {
   switch (type) {
     case 9: return 3;
+    case 11: return 3;
     case 10: return 6;
     case 21: return 2;
     case 34:
@@ -45,7 +46,8 @@ void PutElement(std::vector<uint8_t>& out, uint8_t type, uint16_t value, const W
   out.push_back(static_cast<uint8_t>(value));
   out.push_back(static_cast<uint8_t>(value >> 8));
   switch (type) {
-    case 9: out.push_back(0x00); break;  // quality: good
+    case 9:
+    case 11: out.push_back(0x00); break;  // quality: good
     case 10: {
       const int ms = t.second * 1000 + t.millisecond;
       out.push_back(0x00);
@@ -73,7 +75,9 @@ std::vector<uint8_t> Header(const MonitorFormat& f, uint8_t cause, size_t count,
 
 bool IsServedMonitorType(uint8_t type) { return ElementSize(type) != 0; }
 
-bool SequenceAllowed(uint8_t type) { return type == 9 || type == 21 || type == 143; }
+bool SequenceAllowed(uint8_t type) {
+  return type == 9 || type == 11 || type == 21 || type == 143;
+}
 
 std::vector<std::vector<uint8_t>> BuildMonitorAsdus(const MonitorFormat& format, uint8_t cause,
                                                     std::span<const IecPoint> points,

@@ -137,6 +137,7 @@ void Iec104Station::HandleCommand(std::span<const uint8_t> asdu, uint64_t nowMs)
   switch (c.type) {
     case 100:
       if (cause != 6 || c.element.empty()) return refuse(kCauseUnknownCause);
+      if (options_.standard && c.objectAddress != 0) return refuse(kCauseUnknownObject);
       return Interrogate(asdu, c.element[0], nowMs);
     case 102:
       if (cause != kCauseRequest) return refuse(kCauseUnknownCause);
@@ -144,9 +145,12 @@ void Iec104Station::HandleCommand(std::span<const uint8_t> asdu, uint64_t nowMs)
     case 103: {
       WallTime t;
       if (cause != 6) return refuse(kCauseUnknownCause);
+      if (faults_.negativeClockCause) {
+        return refuse(*faults_.negativeClockCause ? *faults_.negativeClockCause : kCauseActCon);
+      }
       if (!ReadCp56(c.element, t)) return refuse(kCauseUnknownObject);
       transducer_.ClockOfDevice().Set(t);
-      Log("iec104: clock set by the client");
+      Log("iec104: " + transducer_.ClockOfDevice().SetReport());
       return SendAsdu(EchoWithCause(asdu, kCauseActCon), nowMs);
     }
     default:
@@ -175,7 +179,7 @@ void Iec104Station::Interrogate(std::span<const uint8_t> asdu, uint8_t qualifier
   const uint8_t group = static_cast<uint8_t>(qualifier - 20);
   auto points = Points([&](size_t k) {
     const uint8_t code = description_.GroupCode(k);
-    return group == 0 || code == 20 || code == qualifier;
+    return group == 0 || (code == 20 && !options_.standard) || code == qualifier;
   }, nowMs);
   SendData(qualifier, points, nowMs);
   SendAsdu(EchoWithCause(asdu, kCauseActTerm), nowMs);
@@ -186,7 +190,10 @@ void Iec104Station::Read(std::span<const uint8_t> asdu, uint32_t address, uint64
   auto first = std::find_if(all.begin(), all.end(), [&](const IecPoint& p) { return p.address == address; });
   if (first == all.end()) return SendAsdu(EchoWithCause(asdu, kPn | kCauseUnknownObject), nowMs);
   std::vector<IecPoint> run;
-  for (auto it = first; it != all.end() && it->address == address + run.size(); ++it) run.push_back(*it);
+  for (auto it = first; it != all.end() && it->address == address + run.size(); ++it) {
+    run.push_back(*it);
+    if (options_.standard) break;  // a standard station answers the one object asked for
+  }
   SendData(kCauseRequest, run, nowMs);
 }
 

@@ -28,6 +28,9 @@ struct Iec104StationOptions {
   uint32_t k = 12;           // unacknowledged I-format APDUs before the station waits
   uint32_t t1Ms = 15000;     // acknowledgement wait before the station gives up; 0 = never
   bool trace = false;
+  // A standard station: interrogation only at object address 0, group answers with the
+  // group's members only, one object per read.
+  bool standard = false;
 };
 
 class Iec104Station : public StreamSession {

@@ -3,8 +3,8 @@
 namespace tessvar::sim {
 
 void AddIec104Options(CLI::App& app, Iec104Cli& cli) {
-  app.add_option("--iec104-type", cli.type, "IEC 104: monitor type of the values (9, 10, 21, 34, 35, 143)")
-      ->check(CLI::IsMember({9, 10, 21, 34, 35, 143}));
+  app.add_option("--iec104-type", cli.type, "IEC 104: monitor type of the values (9, 10, 11, 21, 34, 35, 143)")
+      ->check(CLI::IsMember({9, 10, 11, 21, 34, 35, 143}));
   app.add_flag("--iec104-sq", cli.sequence, "IEC 104: consecutive objects with SQ = 1 (types 9, 21; 143 always)");
   app.add_option("--iec104-cyclic", cli.cyclicMs, "IEC 104: cyclic data every MS while data transfer runs");
   app.add_option("--iec104-t1", cli.t1Ms, "IEC 104: close when an I-format waits this long for its acknowledgement (0 = never)");
@@ -13,7 +13,7 @@ void AddIec104Options(CLI::App& app, Iec104Cli& cli) {
       ->check(CLI::Range(0, 65535));
   app.add_option("--iec104-fault", cli.faultTexts,
                  "IEC 104 fault KIND[=ARG][@CONNECTION]: close-after=MS, stopdt=MS, negative[=44..47], "
-                 "no-answer, burst, split, garbage=MS, testfr=MS; connection 1 by default, @0 every one");
+                 "no-answer, burst, split, garbage=MS, testfr=MS, negative-clock[=44..47]; connection 1 by default, @0 every one");
 }
 
 bool InstallIec104Station(SimServer& server, const Iec104Cli& cli, uint16_t deviceAddress,
@@ -33,6 +33,7 @@ bool InstallIec104Station(SimServer& server, const Iec104Cli& cli, uint16_t devi
   options.t1Ms = cli.t1Ms;
   options.k = cli.k;
   options.trace = trace;
+  options.standard = cli.standard;
   auto connections = std::make_shared<uint32_t>(0);
   server.SetSessionFactory([=, &transducer, &description, &stats](SimServer::Transport) {
     const uint32_t n = ++*connections;

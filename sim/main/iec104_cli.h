@@ -23,6 +23,7 @@ struct Iec104Cli {
   uint32_t k = 12;
   int commonAddress = -1;  // default: the description's device address
   std::vector<std::string> faultTexts;
+  bool standard = false;  // --profile standard
 };
 
 void AddIec104Options(CLI::App& app, Iec104Cli& cli);

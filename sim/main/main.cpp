@@ -86,6 +86,7 @@ struct SimCli {
   std::string protocol = "modbus";
   Iec101CliOptions iec101Cli;
   Iec104Cli iec104;
+  std::string stationProfile = "transducer";
   ServiceInterface service;
   std::string probeAnswer;
   std::vector<uint32_t> probeSilentAt;
@@ -110,6 +111,11 @@ void AddSimOptions(CLI::App& app, SimCli& c) {
                  "modbus (default), iec101 (serial lines only) or iec104 (TCP, default 127.0.0.1:2404)")
       ->check(CLI::IsMember({"modbus", "iec101", "iec104"}));
   AddIec101Options(app, c.iec101Cli);
+  app.add_option("--profile", c.stationProfile,
+                 "IEC station profile: transducer (default) or standard (class 1 with ACD, "
+                 "interrogation at object address 0, E5 acknowledgements, one object per read, "
+                 "group answers with the members only)")
+      ->check(CLI::IsMember({"transducer", "standard"}));
   app.add_option("--rtc-code", c.service.rtcTestCode,
                  "the two upper-case letters that start the RTC test mode (function 118; default " +
                      std::string(kDefaultRtcTestCode) + ")");
@@ -236,6 +242,7 @@ static int Main(int argc, char** argv) {
   SimCli c;
   AddSimOptions(app, c);
   CLI11_PARSE(app, argc, argv);
+  c.iec101Cli.standard = c.iec104.standard = c.stationProfile == "standard";
 
   std::vector<FaultRule> rules;
   if (!CollectFaultRules(c, rules) || !ApplyServiceOptions(c)) return 2;

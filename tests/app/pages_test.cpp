@@ -220,6 +220,30 @@ TEST_F(IecPageTest, ASizeTheListLacksStopsTheTakeOverThere) {
   EXPECT_EQ(dlg->Settings().iecSizes.fixedFrame, 20) << "not taken after it";
 }
 
+TEST_F(IecPageTest, TheStationProfileIsPickedStoredAndShownAtTheNextStart) {
+  Dialog& page = OpenPage();
+  EXPECT_EQ(page.Text(1197), "Профиль станции");
+  ASSERT_EQ(page.Items(1125).size(), 2u);
+  EXPECT_EQ(page.Items(1125)[0], "Преобразователь");
+  EXPECT_EQ(page.SelectedText(1125), "Преобразователь") << "the default";
+  const int writesAtStart = store.writes;  // the port value written at the first start
+
+  page.UserFocus(1125);
+  ASSERT_TRUE(page.UserSelect(1125, 1));
+  EXPECT_EQ(dlg->Settings().iecProfile, IecProfile::Standard);
+  EXPECT_EQ(store.writes, writesAtStart + 1);
+  page.UserSelect(1125, 1);
+  EXPECT_EQ(store.writes, writesAtStart + 1) << "the same profile again writes nothing";
+  page.UserFocus(1120);
+  EXPECT_FALSE(page.Ended()) << "the choice is one of the page's controls";
+
+  // The next start finds the standard profile and the page shows it.
+  dlg.reset();
+  Dialog& again = OpenPage();
+  EXPECT_EQ(dlg->Settings().iecProfile, IecProfile::Standard);
+  EXPECT_EQ(again.SelectedText(1125), "Стандарт МЭК");
+}
+
 TEST_F(MainWindowTest, FilePageShowsTheNameAndClosesWithoutLoadingElsewhere) {
   Open();
   dlg->Description().fileName = "old.dat";

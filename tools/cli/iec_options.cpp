@@ -43,6 +43,10 @@ void AddIecOptions(CLI::App& app, IecCliOptions& o) {
       ->check(CLI::Range(0, 16));
   app.add_option("--iec-sizes", o.sizes,
                  "IEC field sizes CA,IOA,COT (default from the description)");
+  app.add_option("--iec-profile", o.profile,
+                 "IEC station profile: transducer (\"Преобразователь\", default) or standard "
+                 "(\"Стандарт МЭК\", any IEC 60870-5-101/104 station)")
+      ->check(CLI::IsMember({"transducer", "standard"}));
 }
 
 std::optional<std::string> ApplyIecOptions(const IecCliOptions& o, CKrellonDlg& window) {
@@ -57,6 +61,11 @@ std::optional<std::string> ApplyIecOptions(const IecCliOptions& o, CKrellonDlg& 
     const auto sizes = ParseSizes(*o.sizes, window.Settings().iecSizes);
     if (!sizes) return "--iec-sizes wants CA,IOA,COT with CA 1..2, IOA 1..3, COT 1..2";
     window.Settings().iecSizes = *sizes;
+  }
+  if (o.profile) {
+    const auto profile = IecProfileFromWord(*o.profile);
+    if (!profile) return "--iec-profile wants transducer or standard";
+    window.Settings().iecProfile = *profile;
   }
   return std::nullopt;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The IEC options of tessvar-cli: the read mode, the interrogation group and the field
-// sizes, applied to the window as a user would set them.
+// The IEC options of tessvar-cli: the read mode, the interrogation group, the field sizes
+// and the station profile, applied to the window as a user would set them.
 #include <CLI/CLI.hpp>
 
 #include <optional>
@@ -14,6 +14,7 @@ struct IecCliOptions {
   std::optional<std::string> mode;   // group, read, cyclic
   std::optional<int> group;          // 0 = "Общий", 1..16
   std::optional<std::string> sizes;  // "CA,IOA,COT"
+  std::optional<std::string> profile;  // transducer, standard
 };
 
 void AddIecOptions(CLI::App& app, IecCliOptions& options);

@@ -23,10 +23,12 @@ constexpr auto kControls = std::to_array<ControlTemplate>({
     C{1121, K::DropDownList, "", {160, 22, 40, 50}},
     C{1196, K::Text, "", {4, 42, 150, 10}},
     C{1122, K::DropDownList, "", {160, 40, 40, 40}},
-    C{-1, K::Text, "Адрес устройства", {4, 60, 70, 10}, ctl::kHidden},
-    C{1119, K::Edit, "", {80, 58, 30, 12}, ctl::kHidden},
-    C{-1, K::Text, "Размер фиксированного кадра", {112, 60, 60, 10}, ctl::kHidden},
-    C{1124, K::Edit, "", {176, 58, 24, 12}, ctl::kHidden},
+    C{1197, K::Text, "", {4, 60, 90, 10}},
+    C{1125, K::DropDownList, "", {100, 58, 100, 40}},
+    C{-1, K::Text, "Адрес устройства", {4, 78, 70, 10}, ctl::kHidden},
+    C{1119, K::Edit, "", {80, 76, 30, 12}, ctl::kHidden},
+    C{-1, K::Text, "Размер фиксированного кадра", {112, 78, 60, 10}, ctl::kHidden},
+    C{1124, K::Edit, "", {176, 76, 24, 12}, ctl::kHidden},
 });
 
 constexpr DialogTemplate kTemplate{kIecPageTemplateId, "", 208, 76, "MS Sans Serif", 8,
@@ -36,7 +38,7 @@ constexpr auto kTwo = std::to_array<std::string_view>({"1", "2"});
 constexpr auto kThree = std::to_array<std::string_view>({"1", "2", "3"});
 constexpr auto kPageControls = std::to_array<int>(
     {idc::kPageDeviceAddress, idc::kCommonAddressSize, idc::kObjectAddressSize, idc::kCauseSize,
-     idc::kFixedFrameSize});
+     idc::kFixedFrameSize, idc::kStationProfile});
 
 std::optional<uint8_t> SelectedSize(const Dialog& d, int id) {
   const std::string text = d.SelectedText(id);
@@ -52,12 +54,14 @@ const DialogTemplate& IecPageTemplate() { return kTemplate; }
 
 IEC_Property::IEC_Property(PageOwner& owner) : owner_(owner), dialog_(kTemplate) {
   for (int id : kPageControls) dialog_.OnKillFocus(id, [this] { TakeOver(); });
+  dialog_.OnSelChange(idc::kStationProfile, [this] { TakeProfile(); });
 }
 
 void IEC_Property::OnInitDialog() {
   FillItems(dialog_, idc::kCommonAddressSize, kTwo);
   FillItems(dialog_, idc::kObjectAddressSize, kThree);
   FillItems(dialog_, idc::kCauseSize, kTwo);
+  FillItems(dialog_, idc::kStationProfile, kIecProfileTexts);
 
   const ConnectionSettings& s = owner_.Settings();
   deviceAddress_ = s.deviceAddress;
@@ -65,15 +69,27 @@ void IEC_Property::OnInitDialog() {
   dialog_.SelectByPrefix(idc::kObjectAddressSize, std::to_string(s.iecSizes.objectAddress));
   dialog_.SelectByPrefix(idc::kCauseSize, std::to_string(s.iecSizes.causeOfTransmission));
   fixedFrame_ = s.iecSizes.fixedFrame;
+  dialog_.SetSelection(idc::kStationProfile, static_cast<int>(s.iecProfile));
 
   dialog_.SetText(1196, "Размер поля \"Причина передачи\"");
   dialog_.SetText(1195, "Размер поля \"Адрес объекта информации\"");
   dialog_.SetText(1194, "Размер поля     \"Адрес ASDU\"");
+  dialog_.SetText(idc::kStationProfileLabel, kStationProfileLabelText);
 
   DataExchange show(dialog_, owner_.OwnerHost(), false);
   show.Unsigned(idc::kPageDeviceAddress, deviceAddress_);
   show.Unsigned(idc::kFixedFrameSize, fixedFrame_);
   dialog_.SetFocus(idc::kCommonAddressSize);
+}
+
+void IEC_Property::TakeProfile() {
+  const int i = dialog_.Selection(idc::kStationProfile);
+  if (i < 0 || i >= static_cast<int>(kIecProfileTexts.size())) return;
+  ConnectionSettings& s = owner_.Settings();
+  const auto picked = static_cast<IecProfile>(i);
+  if (s.iecProfile == picked) return;
+  s.iecProfile = picked;
+  owner_.StoreIecProfile();
 }
 
 void IEC_Property::TakeOver() {

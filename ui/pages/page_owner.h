@@ -50,6 +50,8 @@ class PageOwner {
   virtual void ShowPollPeriod() = 0;
   // The address box is read again and the address cut for the selected protocol.
   virtual void MaskDeviceAddressBox() = 0;
+  // The IEC station profile of the settings is kept for the next start.
+  virtual void StoreIecProfile() {}
 };
 
 }  // namespace tessvar

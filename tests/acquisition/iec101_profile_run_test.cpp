@@ -1,0 +1,188 @@
+// МЭК-101 runs against the simulator's standard station on the virtual clock. With the
+// transducer profile the window fails the way an engineer meets it at a standard RTU; with
+// the standard profile every read mode gives complete data sets and counts no failure.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "acquisition/presentation.h"
+#include "app/file_page.h"
+#include "app/main_window_template.h"
+#include "link/ft12_frames.h"
+#include "platform/memory_serial_port.h"
+#include "sim/iec101_station.h"
+#include "tests/acquisition/window_fixture.h"
+
+namespace tessvar::test {
+namespace {
+
+constexpr int kStatus = 1189;
+constexpr int kFailures = 1208;
+
+int FieldOf(std::string_view name) {
+  for (const auto& v : PresentedSlots())
+    if (v.name == name) return FindValueField(v.slot)->fieldId;
+  return -1;
+}
+
+// The 101 sample (addresses 1..8, link address 3) served by a standard station, in codes.
+struct StandardRig {
+  StandardRig(IecProfile profile, IecReadMode mode, uint8_t type = kMeNb1,
+              std::vector<sim::Iec101FaultRule> rules = {}) {
+    const std::string path = SamplePath("iec101.dat");
+    std::ifstream f(path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), {});
+    description = ReadDeviceDescription(bytes, {}, LoadOptions{"iec101.dat"}).description;
+    sim::TransducerOptions to;
+    for (uint16_t a = 1; a <= 8; ++a) to.pinned[a] = static_cast<uint16_t>(100 * a);
+    transducer = std::make_unique<sim::Transducer>(clock, description, to);
+    faults = sim::Iec101FaultInjector(std::move(rules), 3);
+    sim::Iec101StationOptions o;
+    o.sizes = {1, 1, 2};
+    o.monitorType = type;
+    o.linkAddress = 3;
+    o.standard = true;
+    station = std::make_unique<sim::Iec101Station>(o, description, *transducer, faults, stats);
+    line->onWrite = [this](std::span<const uint8_t> b) {
+      sent.emplace_back(b.begin(), b.end());
+      station->Receive(b, clock.MonotonicMs());
+    };
+    clock.AddListener([this](uint64_t now) {
+      const auto due = station->TakeDue(now);
+      if (!due.empty()) {
+        received.push_back(due);
+        MemorySerialPort::Deliver(*line, clock, due);
+      }
+      if (window) statuses.insert(window->GetDialog().Text(kStatus));
+    });
+    KrellonSeams seams;
+    seams.enumerateSerialPorts = [] { return std::vector<std::string>{"ttyS7"}; };
+    seams.makeSerialPort = [this] { return std::make_unique<MemorySerialPort>(clock, line); };
+    seams.configureSerial = [](std::string_view) {};
+    window = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
+    window->OnInitDialog();
+    Dialog& d = window->GetDialog();
+    d.UserClick(1107);
+    host.fileAnswers.push_back(path);
+    window->FilePage()->LoadDescriptionFile();
+    d.UserSelect(1217, d.FindExact(1217, "ttyS7"));
+    d.UserFocus(1094);
+    host.RunPosted();
+    d.UserClick(mode == IecReadMode::GroupPoll ? 1132 : mode == IecReadMode::Read102 ? 1133 : 1134);
+    if (window->Settings().displayMode == DisplayMode::PhysicalUnits) d.UserClick(1114);
+    window->Settings().iecProfile = profile;
+    window->RunControl().SetDataSetListener([this] {
+      udc1.push_back(window->GetDialog().Text(FieldOf("Udc1")));
+    });
+  }
+  ~StandardRig() { window.reset(); }
+  bool RunDataSets(uint64_t n, uint64_t limitMs = 120000) {
+    const uint64_t target = window->RunControl().DataSetsPresented() + n;
+    host.RunFor(limitMs, [&] { return window->RunControl().DataSetsPresented() >= target; });
+    return window->RunControl().DataSetsPresented() >= target;
+  }
+  // The interrogation frames the client sent (variable frames carrying type 100).
+  std::vector<std::vector<uint8_t>> Interrogations() const {
+    std::vector<std::vector<uint8_t>> out;
+    for (const auto& f : sent)
+      if (f.size() > 7 && f[0] == kFt12Variable && f[6] == kCIcNa1) out.push_back(f);
+    return out;
+  }
+  bool StationSent(const std::function<bool(const std::vector<uint8_t>&)>& what) const {
+    return std::any_of(received.begin(), received.end(), what);
+  }
+  uint64_t DataSets() const { return window->RunControl().DataSetsPresented(); }
+  uint32_t Failures() const { return window->Run().m_failureCount; }
+
+  VirtualClock clock;
+  ScriptedHost host{clock};
+  NullStore store;
+  DeviceDescription description;
+  std::unique_ptr<sim::Transducer> transducer;
+  sim::SimStats stats;
+  sim::Iec101FaultInjector faults;
+  std::unique_ptr<sim::Iec101Station> station;
+  std::shared_ptr<MemorySerialPort::Line> line = std::make_shared<MemorySerialPort::Line>();
+  std::unique_ptr<CKrellonDlg> window;
+  std::vector<std::vector<uint8_t>> sent, received;
+  std::set<std::string> statuses;
+  std::vector<std::string> udc1;
+};
+
+TEST(Iec101Profile, TheStandardProfileReadsEveryModeWithoutAFailure) {
+  for (IecReadMode mode :
+       {IecReadMode::GroupPoll, IecReadMode::Read102, IecReadMode::LinkLevelRead}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    StandardRig rig(IecProfile::Standard, mode);
+    rig.window->GetDialog().UserClick(1094);
+    EXPECT_TRUE(rig.statuses.count("Запрос данных (Стандарт МЭК)"));
+    ASSERT_TRUE(rig.RunDataSets(3)) << rig.window->GetDialog().Text(kStatus);
+    for (const auto& v : rig.udc1) EXPECT_EQ(v, "100");
+    EXPECT_EQ(rig.Failures(), 0u);
+    EXPECT_EQ(rig.window->GetDialog().Text(kFailures), "0");
+    for (const auto& f : rig.Interrogations()) {
+      // Object address 0 (two octets after type, qualifier, cause, common address).
+      ASSERT_GE(f.size(), 13u);
+      EXPECT_EQ(f[10], 0);
+      EXPECT_EQ(f[11], 0);
+    }
+    // Class 1 was polled: the station's confirmations travelled there.
+    EXPECT_TRUE(std::any_of(rig.sent.begin(), rig.sent.end(), [](const auto& f) {
+      return f.size() == 5 && f[0] == kFt12Fixed && (f[1] & 0x0F) == 10;
+    }));
+  }
+}
+
+TEST(Iec101Profile, ALostReplyIsAskedForAgainOnceWithTheSameFrameCountBit) {
+  struct Case {
+    const char* rule;
+    uint32_t failures;
+  };
+  // The tenth frame is a poll well inside the run; "2@9" loses the repetition too.
+  const Case cases[] = {{"no-reply:1@9", 0}, {"no-reply:2@9", 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    std::string error;
+    auto rule = sim::ParseIec101FaultRule(c.rule, error);
+    ASSERT_TRUE(rule) << error;
+    StandardRig rig(IecProfile::Standard, IecReadMode::GroupPoll, kMeNb1, {*rule});
+    rig.window->GetDialog().UserClick(1094);
+    ASSERT_TRUE(rig.RunDataSets(3));
+    EXPECT_EQ(rig.Failures(), c.failures);
+    // The repetition is the lost frame again, octet for octet.
+    bool repeated = false;
+    for (size_t i = 1; i < rig.sent.size(); ++i)
+      repeated = repeated || (rig.sent[i] == rig.sent[i - 1] && rig.sent[i].size() == 5);
+    EXPECT_TRUE(repeated);
+  }
+}
+
+TEST(Iec101Profile, TheTransducerProfileFailsAtAStandardStation) {
+  {
+    // ACD set on the station's data is taken as an error; the run restarts for ever.
+    StandardRig rig(IecProfile::Transducer, IecReadMode::GroupPoll);
+    rig.window->GetDialog().UserClick(1094);
+    rig.host.RunFor(30000);
+    EXPECT_EQ(rig.DataSets(), 0u);
+    EXPECT_GE(rig.Failures(), 3u);
+    EXPECT_TRUE(rig.statuses.count("Ошибка"));
+    // It asked with the block's start address; the station refused that with cause 47
+    // (kept in class 1, which the transducer client never polls).
+    ASSERT_FALSE(rig.Interrogations().empty());
+    EXPECT_EQ(rig.Interrogations()[0][10], 1);
+  }
+  {
+    // The read command in a function-11 frame is not answered at all.
+    StandardRig rig(IecProfile::Transducer, IecReadMode::Read102);
+    rig.window->GetDialog().UserClick(1094);
+    rig.host.RunFor(30000);
+    EXPECT_EQ(rig.DataSets(), 0u);
+    EXPECT_GE(rig.Failures(), 1u);
+    EXPECT_TRUE(rig.statuses.count("Ошибка") || rig.statuses.count("Буфер обмена пуст"));
+  }
+}
+
+}  // namespace
+}  // namespace tessvar::test
