@@ -1,9 +1,9 @@
 #include "qt/dialog_view.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -15,11 +15,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <algorithm>
 #include <charconv>
 
 #include "qt/app_icon.h"
 #include "qt/control_widgets.h"
+#include "qt/scaled_style.h"
 
 namespace tessvar::qt {
 
@@ -92,6 +94,9 @@ void DialogView::Build() {
     font = FitFont(asked, t, screen->availableGeometry().size(), kFrameReserve);
   }
   fontScale_ = asked.pointSizeF() > 0 ? font.pointSizeF() / asked.pointSizeF() : 1.0;
+  // The style's indicators and arrows keep their pixel size whatever the font; with a font
+  // shrunk to fit they would take the room of the captions beside them.
+  if (fontScale_ < 0.97) controlStyle_ = ScaledStyle::For(fontScale_);
   setFont(font);
   units_ = DialogUnits(font);
   setFixedSize(units_.X(t.width), units_.Y(t.height));
@@ -101,6 +106,7 @@ void DialogView::Build() {
   for (const ControlTemplate& c : t.controls) {
     QWidget* w = Create(c);
     if (!w) continue;
+    if (controlStyle_) w->setStyle(controlStyle_);
     if (c.kind == ControlKind::GroupBox) groups.push_back(w);
     if (c.id >= 0 && dialog_->Has(c.id) && !widgets_.count(c.id)) {
       w->setObjectName(QStringLiteral("ctl_%1").arg(c.id));
@@ -319,11 +325,14 @@ void DialogView::Mirror(int id) {
       // Check boxes and radios give the box itself some room; buttons their bevel.
       const int room = IsButtonKind(kind) || kind == ControlKind::PushLikeCheckBox
                            ? 6
-                           : b->iconSize().width() + 8;
+                           : b->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, b) +
+                                 b->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, b) + 4;
       const QString shown = multiline ? WrapToWidth(text, b->fontMetrics(), w->width() - room) : text;
       if (b->text() != shown) b->setText(shown);
       if (b->isCheckable() || kind == ControlKind::CheckBox || kind == ControlKind::RadioButton)
         b->setChecked(s.checked);
+      if ((kind == ControlKind::CheckBox || kind == ControlKind::RadioButton) && !multiline)
+        FitCaption(w, *s.tmpl);
       break;
     }
     case ControlKind::GroupBox:
@@ -372,6 +381,28 @@ void DialogView::Mirror(int id) {
   if (w->isEnabled() != s.enabled) w->setEnabled(s.enabled);
   if (w->isVisibleTo(this) != s.visible) w->setVisible(s.visible);
   MirrorColors(w, s);
+}
+
+// The layout is in dialog units of the template's font; the font drawn may be wider (another
+// family, a font shrunk to fit the screen), and a caption would then be cut. The caption
+// grows to the right up to the next control or the edge of its frame, never over either.
+void DialogView::FitCaption(QWidget* w, const ControlTemplate& t) {
+  const QRect base = units_.ToPixels(t.rect);
+  const int needed = w->sizeHint().width();
+  int right = width() - 1;
+  const QRect wanted(base.x(), base.y(), std::max(needed, base.width()), base.height());
+  for (QObject* o : children()) {
+    auto* other = qobject_cast<QWidget*>(o);
+    if (!other || other == w || other->isWindow()) continue;
+    const QRect g = other->geometry();
+    if (qobject_cast<QGroupBox*>(other)) {
+      if (g.contains(base)) right = std::min(right, g.right() - 2);  // stays in its frame
+      continue;
+    }
+    if (g.intersects(wanted) && g.x() > base.x()) right = std::min(right, g.x() - 2);
+  }
+  const int fitted = std::clamp(needed, base.width(), std::max(base.width(), right - base.x() + 1));
+  if (w->width() != fitted) w->resize(fitted, w->height());
 }
 
 void DialogView::MirrorColors(QWidget* w, const ControlState& s) {
