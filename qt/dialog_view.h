@@ -56,7 +56,14 @@ class DialogView : public QWidget, public DialogObserver {
 
  private:
   void Build();
+  // The widget of one template control, wired to the Dialog (dialog_view_controls.cpp).
   QWidget* Create(const ControlTemplate& c);
+  QWidget* CreateButton(const ControlTemplate& c);
+  QWidget* CreateCheckOrRadio(const ControlTemplate& c);
+  QWidget* CreateLabel(const ControlTemplate& c);
+  QWidget* CreateEdit(int id);
+  QWidget* CreateDropDown(const ControlTemplate& c, const QRect& r);
+  QWidget* CreateIpAddress(int id);
   void Mirror(int id);
   // A check box or radio caption wider than its rectangle takes the free room to its right.
   void FitCaption(QWidget* w, const ControlTemplate& t);
