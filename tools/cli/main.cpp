@@ -80,32 +80,12 @@ tessvar::KrellonSeams PosixSeams() {
   return seams;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Loads the description and sets the controls from the command line; an exit code when
+// the program ends here.
+std::optional<int> PrepareWindow(tessvar::CKrellonDlg& window, tessvar::ConsoleHost& host,
+                                 const tessvar::CliOptions& o, const tessvar::IecCliOptions& iec) {
   using namespace tessvar;
-  CliOptions o;
-  CLI::App app{"tessvar-cli: the Tessvar window without a screen"};
-  IecCliOptions iec;
-  std::optional<double> timeoutSec;
-  ServiceOptions service;
-  RunCommandKind commandKind = RunCommandKind::kNone;
-  AddCliOptions(app, o, iec, timeoutSec, service, commandKind);
-  TrafficCliOptions trafficOptions;
-  AddTrafficOptions(app, trafficOptions);
-  CLI11_PARSE(app, argc, argv);
-
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
-
-  RealClock clock;
-  ConsoleHost host(clock);
-  NoStore store;
-  CKrellonDlg window(host, clock, store, PosixSeams());
-  window.OnInitDialog();
-
   Dialog& d = window.GetDialog();
-  StatusEcho echo(d, idc::kStatusLine, clock, std::cerr);
   d.UserClick(idc::kFileTab);  // the "Файл" tab
   host.openAnswer = o.dat;
   if (!window.FilePage() || !window.FilePage()->LoadDescriptionFile() ||
@@ -128,13 +108,16 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (o.record) host.saveAnswer = *o.record;
-  if (AnyServiceCommand(service)) return RunServiceCommand(service, o.json, window, host, g_stop);
+  return std::nullopt;
+}
 
-  TrafficOutput traffic(trafficOptions, window.Traffic(), std::cerr);
-  if (const auto error = traffic.Open()) {
-    std::cerr << "tessvar-cli: " << *error << std::endl;
-    return 1;
-  }
+// Presses "Старт", prints each presented data set and presses a run command when it is due,
+// until the count, the timeout, the recording time or a signal ends the run; the exit code.
+int PollUntilDone(tessvar::CKrellonDlg& window, tessvar::ConsoleHost& host, tessvar::RealClock& clock,
+                  const tessvar::CliOptions& o, std::optional<double> timeoutSec,
+                  tessvar::RunCommandKind commandKind, tessvar::TrafficOutput& traffic) {
+  using namespace tessvar;
+  Dialog& d = window.GetDialog();
   uint64_t printed = 0;
   d.UserClick(idc::kStart);  // "Старт"
   if (!window.Run().m_running) {
@@ -178,4 +161,40 @@ int main(int argc, char** argv) {
   if (enough) return 0;
   if (stoppedByItself && o.recordTime && !o.dataSets) return 0;  // the recording time ran out
   return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace tessvar;
+  CliOptions o;
+  CLI::App app{"tessvar-cli: the Tessvar window without a screen"};
+  IecCliOptions iec;
+  std::optional<double> timeoutSec;
+  ServiceOptions service;
+  RunCommandKind commandKind = RunCommandKind::kNone;
+  AddCliOptions(app, o, iec, timeoutSec, service, commandKind);
+  TrafficCliOptions trafficOptions;
+  AddTrafficOptions(app, trafficOptions);
+  CLI11_PARSE(app, argc, argv);
+
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+
+  RealClock clock;
+  ConsoleHost host(clock);
+  NoStore store;
+  CKrellonDlg window(host, clock, store, PosixSeams());
+  window.OnInitDialog();
+
+  StatusEcho echo(window.GetDialog(), idc::kStatusLine, clock, std::cerr);
+  if (const auto code = PrepareWindow(window, host, o, iec)) return *code;
+  if (AnyServiceCommand(service)) return RunServiceCommand(service, o.json, window, host, g_stop);
+
+  TrafficOutput traffic(trafficOptions, window.Traffic(), std::cerr);
+  if (const auto error = traffic.Open()) {
+    std::cerr << "tessvar-cli: " << *error << std::endl;
+    return 1;
+  }
+  return PollUntilDone(window, host, clock, o, timeoutSec, commandKind, traffic);
 }
