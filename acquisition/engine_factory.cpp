@@ -59,4 +59,10 @@ std::string SerialOpenFailureText(const std::string& portText) {
   return std::string(run_texts::kCannotOpen) + portText;
 }
 
+OpenOutcome SerialOpenFailure(const std::string& portText) {
+  // "НЕТ" names no device: nothing to wait for.
+  const bool named = portText != kNoPort && portText != kNoPortEn;
+  return {.ok = false, .failureText = SerialOpenFailureText(portText), .deviceMissing = named};
+}
+
 }  // namespace tessvar

@@ -19,16 +19,7 @@ bool IsDataCause(uint8_t causeOctet) {
 }
 }  // namespace
 
-std::string_view InterrogationRefusalText(LinkResult second) {
-  switch (second) {
-    case LinkResult::kUnknownType:
-    case LinkResult::kUnknownCause:
-    case LinkResult::kUnknownObjectAddress:
-      return LinkResultText(second);
-    default:
-      return kIecNotConfirmed;
-  }
-}
+std::string_view InterrogationRefusalText(LinkResult second) { return IecRefusalText(second); }
 
 Iec101Engine::Iec101Engine(const EngineContext& context) : ctx_(context) {}
 
@@ -40,9 +31,10 @@ uint16_t Iec101Engine::LinkAddress() const {
 OpenOutcome Iec101Engine::OpenPort() {
   CSerialLine& line = ctx_.serial;
   if (!line.IsOpen() && !line.Open(ctx_.settings.portText)) {
-    return {false, SerialOpenFailureText(ctx_.settings.portText)};
+    return SerialOpenFailure(ctx_.settings.portText);
   }
   ctx_.clock.Sleep(kSerialSettleMs);
+  if (ctx_.clock.Cancelled()) return {};  // "Стоп" while settling: the stop comes next
   SerialParameters p = ctx_.settings.serial;
   p.dataBits.assign(1, '8');
   line.Configure(BuildSerialSettingsText(p));
@@ -85,9 +77,15 @@ FirstRequestOutcome Iec101Engine::SendFirstRequest(const RequestBlock& block) {
   replyHadImage_ = false;
   if (policy_.standard) return StandardFirstRequest();
   const uint16_t address = LinkAddress();
+  // "Стоп" during any of the waits below: return at once, send nothing more (the run stops
+  // right after this handler).
+  const auto stopped = [this] { return ctx_.clock.Cancelled(); };
   if (!softRestartPending_) {
-    if (!link_.RequestLinkStatus(address, params_)) return {true, std::string(kIecLinkInitFailed)};
+    const bool answered = link_.RequestLinkStatus(address, params_);
+    if (stopped()) return {};
+    if (!answered) return {true, std::string(kIecLinkInitFailed)};
     link_.ResetRemoteLink(address, params_);
+    if (stopped()) return {};
   }
   softRestartPending_ = false;
 
@@ -96,12 +94,16 @@ FirstRequestOutcome Iec101Engine::SendFirstRequest(const RequestBlock& block) {
                       BuildInterrogation(address, block.start, cause, params_.group,
                                          params_.Asdu(), kIec101Originator));
   ctx_.clock.Sleep(kCommandReplyWaitMs);
+  if (stopped()) return {};
   std::vector<uint8_t> reply;
   const auto first = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
+  if (stopped()) return {};
   if (first != LinkResult::kGood && first != LinkResult::kSingleCharAck) {
     link_.RequestClass2(address, params_);
     ctx_.clock.Sleep(kCommandReplyWaitMs);
+    if (stopped()) return {};
     const auto second = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
+    if (stopped()) return {};
     return {true, std::string(InterrogationRefusalText(second))};
   }
   // Nothing decoded since the interrogation went out.
@@ -155,17 +157,33 @@ AfterRequest Iec101Engine::SendRequest(const RequestBlock&) {
 
 ClockWriteOutcome Iec101Engine::WriteClock(const ClockTarget&) {
   using Then = ClockWriteOutcome::Then;
+  // Without the port the run cannot go on: polling stays stopped.
   if (!ctx_.serial.IsOpen()) return {Then::kNothing, SerialOpenFailureText(ctx_.settings.portText)};
   link_.SetHandle(&ctx_.serial);
+  DrainStale();
   const uint16_t address = LinkAddress();
+  // A fresh link initialisation; a station that answers neither request cannot be set.
+  if (!link_.RequestLinkStatus(address, params_) || !link_.ResetRemoteLink(address, params_)) {
+    return {Then::kStopAndRestart, std::string(kIecLinkInitFailed)};
+  }
   link_.SendConfirmed(address, params_,
                       BuildClockSync(address, params_.Asdu(), kIec101Originator, ctx_.clock,
                                      ctx_.settings.timeBase));
   ctx_.clock.Sleep(kCommandReplyWaitMs);
+  if (ctx_.clock.Cancelled()) return {Then::kNothing, {}};  // stopped: no verdict, no restart
   std::vector<uint8_t> reply;
-  const auto r = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
-  if (r != LinkResult::kGood && r != LinkResult::kSingleCharAck) {
-    return {Then::kRestart, std::string(run_texts::kClockSyncFailed)};
+  const auto first = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
+  // The station's confirmation (or its refusal) comes with the class 2 poll.
+  decoder_.lastType = 0;
+  link_.RequestClass2(address, params_);
+  ctx_.clock.Sleep(kCommandReplyWaitMs);
+  const auto second = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
+  const bool acknowledged = first == LinkResult::kGood || first == LinkResult::kSingleCharAck;
+  // A negative confirmation of the clock command is a refusal even after a good link
+  // acknowledgement; reporting success there would leave the clock unset unnoticed.
+  const bool refused = decoder_.lastType == kCCsNa1 && second != LinkResult::kGood;
+  if (!acknowledged || refused) {
+    return {Then::kStopAndRestart, std::string(InterrogationRefusalText(second))};
   }
   return {Then::kRestart, {}};
 }

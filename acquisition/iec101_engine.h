@@ -13,11 +13,12 @@
 #include "acquisition/link_engine.h"
 #include "link/iec101_link.h"
 #include "link/iec_asdu_decoder.h"
+#include "link/iec_refusal.h"
 
 namespace tessvar {
 
 inline constexpr std::string_view kIecLinkInitFailed = "Ошибка при инициализации канала";
-inline constexpr std::string_view kIecNotConfirmed = "Нет подтверждения активации/деактивации опроса";
+inline constexpr std::string_view kIecNotConfirmed = kIecNotConfirmedText;
 
 // The message a refused interrogation shows, by the result of the class 2 poll after it.
 std::string_view InterrogationRefusalText(LinkResult second);
@@ -37,6 +38,10 @@ class Iec101Engine final : public LinkEngine {
   bool EachReplyIsDataSet() const override { return true; }
   AfterRequest SendRequest(const RequestBlock& block) override;
   ClockWriteOutcome WriteClock(const ClockTarget& target) override;
+  // The delay acquisition (iec101_delay.cpp).
+  bool MeasuresDelay() const override { return true; }
+  DelayOutcome AcquireDelay() override;
+  bool SendDelay(uint16_t delayMs) override;
   bool ConverterTimeFromRegisters() const override { return false; }
   std::string AsduFieldText() const override;
   bool ValuesCameUntimed() const override;
@@ -52,6 +57,9 @@ class Iec101Engine final : public LinkEngine {
 
  private:
   uint16_t LinkAddress() const;
+  // Sends C_CD_NA_1, takes its acknowledgement and times the station's reply; nothing when
+  // no usable reply came within the wait.
+  std::optional<uint16_t> MeasureDelay();
   void SendNext();
   // A standard secondary (iec101_standard_flow.cpp).
   FirstRequestOutcome StandardFirstRequest();
@@ -70,6 +78,7 @@ class Iec101Engine final : public LinkEngine {
   LinkResult lastResult_ = LinkResult::kGood;
   bool replyHadImage_ = false;
   bool softRestartPending_ = false;
+  std::optional<LinkResult> refusal_;  // the station refused the last delay acquisition
   bool class1Pending_ = false;          // the station set ACD: class 1 is polled next
   std::vector<uint32_t> readAddresses_;  // standard read mode: every awaited object
   size_t readCursor_ = 0;

@@ -67,6 +67,7 @@ FirstRequestOutcome Iec104Engine::SendFirstRequest(const RequestBlock&) {
     if (config.readAddresses.empty()) return {true, std::string(kReadListRefusedText)};
   }
   auto session = std::make_unique<iec104::Iec104Session>(config, std::move(decoder), ctx_.clock);
+  session->SetFrameTap(ctx_.tcp.Tap());  // the worker's frames reach the same observer
   // The window hears of a completed image (cyclic mode: a tick at once) and of the end of
   // the connection (every mode: the tick reports it), always on its own thread.
   const bool cyclic = config.mode == IecReadMode::LinkLevelRead;
@@ -124,6 +125,10 @@ ClockWriteOutcome Iec104Engine::WriteClock(const ClockTarget&) {
   // The connection thread sends C_CS_NA_1 at its next pass; polling goes on meanwhile.
   if (worker_ && !worker_->Ended()) worker_->RequestClockSync();
   return {WantsPollTimer() ? Then::kResumePolling : Then::kNothing, {}};
+}
+
+uint32_t Iec104Engine::ClockSyncsConfirmed() const {
+  return worker_ ? worker_->ClockSyncsConfirmed() : 0;
 }
 
 std::string Iec104Engine::AsduFieldText() const {

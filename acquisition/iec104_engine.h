@@ -36,6 +36,7 @@ class Iec104Engine final : public LinkEngine {
   bool StampsRequestTime() const override { return false; }
   AfterRequest SendRequest(const RequestBlock&) override { return AfterRequest::kContinue; }
   ClockWriteOutcome WriteClock(const ClockTarget& target) override;
+  uint32_t ClockSyncsConfirmed() const override;
   bool ConverterTimeFromRegisters() const override { return false; }
   std::string AsduFieldText() const override;
   bool ValuesCameUntimed() const override;

@@ -62,6 +62,9 @@ struct LinkTarget {
 struct OpenOutcome {
   bool ok = true;
   std::string failureText;
+  // The serial device itself could not be opened (an unplugged adapter may come back); a
+  // restart then waits for it instead of ending the run.
+  bool deviceMissing = false;
 };
 
 enum class ConnectOutcome : uint8_t {
@@ -105,6 +108,18 @@ struct ClockWriteOutcome {
     kNothing,         // the message only
   };
   Then then = Then::kRestart;
+  std::string message;  // shown in a message box when not empty
+};
+
+// How the first step of a delay acquisition ended and what the run does next.
+struct DelayOutcome {
+  enum class Then : uint8_t {
+    kRestart,         // a delay was measured: shown, sent to the station, the run restarts
+    kStopAndRestart,  // the run stops, the message, then the run restarts
+    kNothing,         // the message only; polling stays stopped
+  };
+  Then then = Then::kNothing;
+  std::optional<uint16_t> delayMs;
   std::string message;  // shown in a message box when not empty
 };
 
@@ -152,6 +167,14 @@ class LinkEngine {
 
   // --- commands between ticks
   virtual ClockWriteOutcome WriteClock(const ClockTarget& target) = 0;
+  // Clock writes the station has confirmed since the run (re)started, for engines that
+  // write the clock later on a thread of their own.
+  virtual uint32_t ClockSyncsConfirmed() const { return 0; }
+  // "Определение запаздывания": only engines that measure a link delay take part.
+  virtual bool MeasuresDelay() const { return false; }
+  virtual DelayOutcome AcquireDelay() { return {}; }
+  // Tells the station the measured delay; true when it echoed the value.
+  virtual bool SendDelay(uint16_t /*delayMs*/) { return false; }
 
   // --- presentation
   // The converter time comes from the decoded registers (false: the engine decodes it).
@@ -183,5 +206,7 @@ void CloseTransports(const EngineContext& context, LinkClose how);
 
 // The message shown when the serial port `portText` cannot be opened.
 std::string SerialOpenFailureText(const std::string& portText);
+// How opening ends when the serial port `portText` cannot be opened.
+OpenOutcome SerialOpenFailure(const std::string& portText);
 
 }  // namespace tessvar

@@ -35,7 +35,7 @@ OpenOutcome ModbusEngine::OpenPort() {
   if (!OnSerialLine()) return {};
   CSerialLine& line = ctx_.serial;
   if (!line.IsOpen() && !line.Open(ctx_.settings.portText)) {
-    return {false, SerialOpenFailureText(ctx_.settings.portText)};
+    return SerialOpenFailure(ctx_.settings.portText);
   }
   ctx_.clock.Sleep(kSerialSettleMs);
   SerialParameters p = ctx_.settings.serial;

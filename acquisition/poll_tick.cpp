@@ -64,6 +64,7 @@ void CRunControl::Impl::PollTick() {
   ctx.collect();
   LinkResult result = got.result;
   if (ctx.description.fileName.empty()) result = LinkResult::kNoDescription;
+  if (observer) observer->OnExchange(result);
   if (result != LinkResult::kGood) {
     FailAndRestart(result);
     return;

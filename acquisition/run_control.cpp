@@ -138,6 +138,7 @@ std::string CRunControl::Impl::ConnectingText(const LinkTarget& target) const {
 void CRunControl::Impl::OnStart() {
   const bool userStart = !state.m_running;
   ctx.collect();
+  if (observer) observer->OnRunStart(ctx.settings, userStart);
   ctx.view.KillTimer(kPollTimer);
 
   const auto& n = ctx.settings.nominals.channel;
@@ -187,6 +188,7 @@ void CRunControl::Impl::OnStart() {
   computerTimeText = ComputerTimeText(Now());
   const FirstRequestOutcome first = link->SendFirstRequest(block);
   if (ctx.clock.Cancelled()) return;
+  if (first.stop && !userStart) return RetryLinkStart(first.message);
   if (first.stop) OnStop();
   if (!first.message.empty()) ctx.host.MessageBox(first.message, run_texts::kError);
 
@@ -200,8 +202,18 @@ void CRunControl::Impl::OnStart() {
 // Opens the port, locks the window for the run and connects; false when the start ends here.
 bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   const OpenOutcome opened = link.OpenPort();
+  if (!opened.ok && !userStart && opened.deviceMissing) {
+    AwaitSerialDevice(opened.failureText);
+    return false;
+  }
   if (!opened.ok) {
-    ctx.host.MessageBox(opened.failureText, run_texts::kError);
+    std::string text = opened.failureText;
+    // Say why the port the user chose will not open (missing, no permission, busy, …).
+    if (opened.deviceMissing && ctx.serialPortProblem) {
+      const std::string why = ctx.serialPortProblem(ctx.settings.portText);
+      if (!why.empty()) text = why;
+    }
+    ctx.host.MessageBox(text, run_texts::kError);
     if (!userStart) OnStop();
     return false;
   }
@@ -251,6 +263,13 @@ bool CRunControl::Impl::OpenAndConnect(LinkEngine& link, bool userStart) {
   }
   state.m_running = true;
   return true;
+}
+
+// A restart found the serial device gone (an unplugged adapter, a closed pty): the run goes
+// on waiting for it as for a lost TCP peer, trying again on the reconnection timer. Each
+// failed attempt counts once; "Стоп" ends the waiting.
+void CRunControl::Impl::AwaitSerialDevice(std::string_view failureText) {
+  AwaitRestart(run_texts::kReconnecting, failureText, kReconnectPeriodMs);
 }
 
 // What stays fixed while the run polls: the device and the way it is read.
@@ -326,6 +345,11 @@ void CRunControl::OnResetFailures() {
 }
 void CRunControl::OnDisplayMode() { impl_->OnDisplayMode(); }
 void CRunControl::OnClockSync() { impl_->OnClockSync(); }
+void CRunControl::OnDelayAcquisition() { impl_->OnDelayAcquisition(); }
+std::optional<uint16_t> CRunControl::LastDelayMs() const { return impl_->lastDelayMs; }
+uint32_t CRunControl::ClockSyncsConfirmed() const {
+  return impl_->engine ? impl_->engine->ClockSyncsConfirmed() : 0;
+}
 ServiceOutcome CRunControl::OnRtcCheck(std::string_view testCode) {
   return impl_->OnRtcCheck(testCode);
 }
@@ -333,6 +357,12 @@ void CRunControl::RefreshValues() { impl_->RefreshValues(); }
 std::array<std::string, 4> CRunControl::CounterCodes() const { return impl_->counterCodes; }
 ConverterTime CRunControl::DeviceTime() const { return impl_->raw.time; }
 const RunState& CRunControl::State() const { return impl_->state; }
+void CRunControl::SetExchangeObserver(ExchangeObserver* observer) {
+  impl_->observer = observer;
+  impl_->serial.SetFrameTap(observer);
+  impl_->tcp.SetFrameTap(observer);
+}
+
 void CRunControl::SetDataSetListener(std::function<void()> listener) {
   impl_->dataSetListener = std::move(listener);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,7 @@ class Clock;
 class SerialPort;
 class TcpSocket;
 class LinkEngine;
+class ExchangeObserver;
 struct EngineContext;
 enum class ProtocolKind : int;
 struct ConnectionSettings;
@@ -73,6 +75,9 @@ struct RunContext {
   std::function<std::unique_ptr<TcpSocket>()> makeTcpSocket;
   // The engine of a protocol; MakeLinkEngine when empty (tests hand in engines of their own).
   std::function<std::unique_ptr<LinkEngine>(ProtocolKind, const EngineContext&)> makeEngine;
+  // Why the serial port named by a port text will not open (a sentence naming the path and
+  // the reason), empty when it cannot tell; asked when "Старт" cannot open the port.
+  std::function<std::string(std::string_view portText)> serialPortProblem;
 };
 
 class CRunControl {
@@ -89,6 +94,11 @@ class CRunControl {
   void OnResetFailures();     // "RST"
   void OnDisplayMode();       // the display-mode toggle
   void OnClockSync();         // "Синхронизация RTC"
+  void OnDelayAcquisition();  // "Определение запаздывания"
+  // The delay the last acquisition measured; nothing when it failed or none was made.
+  std::optional<uint16_t> LastDelayMs() const;
+  // Clock writes the engine of the run has seen confirmed (МЭК-104, whose thread writes later).
+  uint32_t ClockSyncsConfirmed() const;
   ServiceOutcome OnRtcCheck(std::string_view testCode);  // "Проверка RTC"
   void RefreshValues();       // after a description load and at start-up
   // What the energy check reads after each data set: the codes of Wdc1, Qdc1, Wdc2, Qdc2
@@ -101,6 +111,9 @@ class CRunControl {
   // prints one line per call).
   void SetDataSetListener(std::function<void()> listener);
   uint64_t DataSetsPresented() const;
+  // A traffic observer hears every frame, each start and each exchange's result (null: none).
+  // It must outlive the run control.
+  void SetExchangeObserver(ExchangeObserver* observer);
   // The file being recorded into, empty when none is open.
   std::string RecordFilePath() const;
 

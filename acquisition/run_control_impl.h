@@ -17,6 +17,7 @@
 #include "acquisition/run_control.h"
 #include "acquisition/run_view.h"
 #include "acquisition/link_engine.h"
+#include "link/exchange_observer.h"
 #include "link/serial_line.h"
 #include "link/tcp_link.h"
 #include "model/catalogue.h"
@@ -56,6 +57,7 @@ struct CRunControl::Impl {
   bool inTick = false;
   uint64_t dataSets = 0;
   std::function<void()> dataSetListener;
+  ExchangeObserver* observer = nullptr;
 
   // Recording.
   RecordingFile file;
@@ -75,6 +77,12 @@ struct CRunControl::Impl {
   LinkEngine* Engine();
   void CloseLink(LinkClose how);
   bool OpenAndConnect(LinkEngine& link, bool userStart);
+  void AwaitSerialDevice(std::string_view failureText);
+  // --- run_link_retry.cpp
+  void RetryLinkStart(std::string_view failureText);
+  // Keeps the run waiting after a failed restart: status and failure said, counted once,
+  // and the start tried again when the reconnection timer fires after periodMs.
+  void AwaitRestart(std::string_view statusText, std::string_view failureText, uint32_t periodMs);
   void LockRunControls();
   void BuildEntries();
   void RebuildMarks();
@@ -91,6 +99,9 @@ struct CRunControl::Impl {
 
   // --- clock_sync.cpp
   void OnClockSync();
+  // --- delay_acquisition.cpp
+  void OnDelayAcquisition();
+  std::optional<uint16_t> lastDelayMs;  // of the last acquisition; nothing when it failed
   // --- rtc_check.cpp
   ServiceOutcome OnRtcCheck(std::string_view testCode);
 

@@ -17,6 +17,7 @@ enum class RunText : uint8_t {
   kComputerTime,
   kAsduField,
   kRemainingTime,
+  kDelayField,  // the measured link delay, milliseconds
 };
 
 class RunView {

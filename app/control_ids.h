@@ -55,5 +55,8 @@ inline constexpr int kEnergyCheck = 1215;
 inline constexpr int kAboutCommand = 16;
 inline constexpr int kRtcCheckCommand = 32;
 inline constexpr int kEnergyCheckCommand = 48;
+// The traffic monitor and the trend windows (opened by the program's view, see KrellonSeams).
+inline constexpr int kTrafficCommand = 64;
+inline constexpr int kTrendCommand = 80;
 
 }  // namespace tessvar::idc

@@ -22,6 +22,8 @@ int ControlOf(RunText which) {
       return idc::kAsduField;
     case RunText::kRemainingTime:
       return idc::kRemainingTime;
+    case RunText::kDelayField:
+      return idc::kDelayField;
   }
   return idc::kStatusLine;
 }
@@ -44,6 +46,9 @@ std::optional<uint32_t> DialogRunView::Ipv4Address() const {
 
 std::optional<std::string> DialogRunView::ListedPortText() const {
   if (!dialog_.Has(idc::kPortList) || dialog_.Items(idc::kPortList).empty()) return std::nullopt;
+  // A port typed into the list counts as listed.
+  if (dialog_.Selection(idc::kPortList) < 0 && !dialog_.Text(idc::kPortList).empty())
+    return dialog_.Text(idc::kPortList);
   return dialog_.SelectedText(idc::kPortList);
 }
 

@@ -90,7 +90,10 @@ CKrellonDlg::CKrellonDlg(WindowHost& host, Clock& clock, SettingsStore& store, K
       .makeSerialPort = seams_.makeSerialPort,
       .makeTcpSocket = seams_.makeTcpSocket,
       .makeEngine = seams_.makeEngine,
+      .serialPortProblem = seams_.serialPortProblem,
   });
+  traffic_ = std::make_unique<monitor::TrafficCapture>(clock_);
+  run_->SetExchangeObserver(traffic_.get());
   colourObserver_ = std::make_unique<ColourObserver>(*this);
   dialog_.AddObserver(colourObserver_.get());
   BindHandlers();
@@ -120,6 +123,7 @@ void CKrellonDlg::BindHandlers() {
   d.OnClick(idc::kDisplayMode, [this] { run_->OnDisplayMode(); });
   d.OnClick(idc::kResetFailures, [this] { run_->OnResetFailures(); });
   d.OnClick(idc::kClockSync, [this] { run_->OnClockSync(); });
+  d.OnClick(idc::kDelayButton, [this] { run_->OnDelayAcquisition(); });
   d.OnClick(idc::kRtcCheck, [this] { run_->OnRtcCheck(ReadRtcTestCode(store_)); });
   d.OnClick(idc::kEnergyCheck, [this] { OnEnergyCheck(); });
   d.OnTimer([this](int id) { run_->OnTimer(id); });
@@ -132,6 +136,7 @@ void CKrellonDlg::BindHandlers() {
 
   d.OnSelChange(idc::kProtocolList, [this] { OnProtocolChange(); });
   d.OnSelChange(idc::kPortList, [this] { OnPortChoice(); });
+  d.OnEditChange(idc::kPortList, [this] { OnPortTyped(); });
   d.OnSelChange(idc::kTimeBaseList, [this] { OnTimeBaseChoice(); });
   d.OnKillFocus(idc::kDeviceAddress, [this] { ApplyDeviceAddressRule(); });
 
@@ -147,7 +152,7 @@ void CKrellonDlg::BindHandlers() {
     OnCancelOrClose();
   });
   d.OnClose([this] { OnCancelOrClose(); });
-  for (int command = idc::kAboutCommand; command < idc::kEnergyCheckCommand + 16; ++command)
+  for (int command = idc::kAboutCommand; command < idc::kTrendCommand + 16; ++command)
     d.OnCommand(command, [this, command] { OnSysCommand(command); });
 }
 
@@ -312,10 +317,7 @@ void CKrellonDlg::FillPortList() {
     case ProtocolKind::Iec101: {
       for (const auto& p : serialPorts_) d.AddItem(idc::kPortList, p);
       d.AddItem(idc::kPortList, kNoPort);
-      const auto& items = d.Items(idc::kPortList);
-      const auto it = std::find(items.begin(), items.end(), settings_.portText);
-      d.SetSelection(idc::kPortList,
-                     it == items.end() ? -1 : static_cast<int>(it - items.begin()));
+      SelectPortText();
       break;
     }
     case ProtocolKind::ModbusTcp:
@@ -412,6 +414,12 @@ void CKrellonDlg::OnSysCommand(int command) {
       return;
     case idc::kEnergyCheckCommand:
       dialog_.FireClick(idc::kEnergyCheck);
+      return;
+    case idc::kTrafficCommand:
+      if (seams_.openTrafficMonitor) seams_.openTrafficMonitor();
+      return;
+    case idc::kTrendCommand:
+      if (seams_.openTrend) seams_.openTrend();
       return;
     case idc::kAboutCommand:
       break;

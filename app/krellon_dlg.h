@@ -30,6 +30,7 @@
 #include "model/catalogue.h"
 #include "model/connection_settings.h"
 #include "model/device_description.h"
+#include "monitor/traffic_capture.h"
 #include "ui/dialog.h"
 #include "ui/pages/page_owner.h"
 
@@ -55,6 +56,12 @@ struct KrellonSeams {
   std::function<void(std::string_view settingsText)> configureSerial;
   // The engine of a protocol; the built-in ones when empty.
   std::function<std::unique_ptr<LinkEngine>(ProtocolKind, const EngineContext&)> makeEngine;
+  // Why a serial port will not open, for the message on "Старт"; empty: "Не могу открыть …".
+  std::function<std::string(std::string_view portText)> serialPortProblem;
+  // Open (or raise) the "Обмен" and "Тренд" windows; absent where the program has none, and
+  // then the window menu has no item for them.
+  std::function<void()> openTrafficMonitor;
+  std::function<void()> openTrend;
 };
 
 struct SystemMenuItem {
@@ -93,6 +100,8 @@ class CKrellonDlg : public PageOwner {
   AvailabilityMarks& Marks() { return marks_; }
   const MeasurementCatalogue& Catalogue() const { return catalogue_; }
   CRunControl& RunControl() { return *run_; }
+  // Every frame of the runs, and the counters since "Старт" (the traffic monitor's data).
+  monitor::TrafficCapture& Traffic() { return *traffic_; }
   const RunState& Run() const { return run_->State(); }
   NominalPair& Nominals() { return nominals_; }
   const std::vector<std::string>& SerialPortList() const { return serialPorts_; }
@@ -167,6 +176,10 @@ class CKrellonDlg : public PageOwner {
   // Handlers of the window's controls and events.
   void OnProtocolChange();
   void OnPortChoice();
+  // A port typed into the "Порт" list: used for this session, never stored.
+  void OnPortTyped();
+  // Selects the port text in the list, or shows it as typed when the list lacks it.
+  void SelectPortText();
   void OnTimeBaseChoice();
   void OnRecordingTimeToggle();
   void OnEnter();
@@ -204,6 +217,7 @@ class CKrellonDlg : public PageOwner {
   uint32_t deviceAddressField_ = 1;
 
   std::unique_ptr<DialogRunView> runView_;
+  std::unique_ptr<monitor::TrafficCapture> traffic_;  // outlives the run that feeds it
   std::unique_ptr<CRunControl> run_;
   std::unique_ptr<ColourObserver> colourObserver_;
   std::unique_ptr<Dialog> about_;

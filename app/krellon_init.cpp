@@ -41,6 +41,9 @@ void CKrellonDlg::FillLists() {
   // The service checks: their buttons stay hidden in the layout, the menu reaches them.
   systemMenu_.push_back({idc::kRtcCheckCommand, std::string(kRtcCheckMenuText)});
   systemMenu_.push_back({idc::kEnergyCheckCommand, std::string(kEnergyCheckMenuText)});
+  // The windows that watch a run, where the program has them.
+  if (seams_.openTrafficMonitor) systemMenu_.push_back({idc::kTrafficCommand, std::string(kTrafficMenuText)});
+  if (seams_.openTrend) systemMenu_.push_back({idc::kTrendCommand, std::string(kTrendMenuText)});
   // The separator under the tab row.
   d.SetLines({{0, 18, 600, 18, kBlack}, {600, 18, 600, 0, kBlack}});
 
@@ -160,11 +163,7 @@ void CKrellonDlg::ListSerialPorts() {
   }
   settings_.portText = std::string(kNoPort);
   ReadStoredPort();
-  {
-    const auto& items = d.Items(idc::kPortList);
-    const auto it = std::find(items.begin(), items.end(), settings_.portText);
-    d.SetSelection(idc::kPortList, it == items.end() ? -1 : static_cast<int>(it - items.begin()));
-  }
+  SelectPortText();
 }
 
 // The serial line starts from the default parameters; the fields show the members.

@@ -149,7 +149,7 @@ constexpr auto kMainControls = std::to_array<ControlTemplate>({
     C{1145, K::Text, "IP адрес", {384, 348, 36, 12}, ctl::kDisabled},
     C{1144, K::IpAddress, "", {438, 348, 96, 12}},
     C{-1, K::Text, "Порт", {438, 374, 24, 12}},
-    C{1217, K::DropDownList, "", {480, 372, 54, 78}, ctl::kSorted},
+    C{1217, K::DropDownList, "", {480, 372, 54, 78}, ctl::kSorted | ctl::kEditable},
     C{1207, K::Text, "Состояние:", {6, 386, 42, 10}},
     C{1189, K::Text, "Ожидание", {48, 386, 306, 10}},
 

@@ -14,6 +14,8 @@ inline constexpr int kAboutTemplateId = 100;
 inline constexpr std::string_view kMainWindowCaption = "Tessvar";
 inline constexpr std::string_view kAboutMenuText = "&About Tessvar";
 inline constexpr std::string_view kRtcCheckMenuText = "Проверка RTC";
+inline constexpr std::string_view kTrafficMenuText = "Обмен";
+inline constexpr std::string_view kTrendMenuText = "Тренд";
 inline constexpr std::string_view kEnergyCheckMenuText =
     "Проверка подсчета энергии и кол-ва электричества";
 

@@ -28,7 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The ASDU lies inside the frame, between the address and the checksum.
     if (r.asdu.data() < frame.data() || r.asdu.data() + r.asdu.size() > frame.data() + frame.size() - 2)
       __builtin_trap();
-    auto d = Prototype();
+    // One decoder reused across inputs; what an input may have changed is set again here.
+    static tessvar::AsduDecoder d = Prototype();
+    d.lastType = d.lastMonitorType = d.lastCause = d.asduCounter = 0;
+    d.lastAddress = 0;
+    d.time = {};
+    tessvar::StartCycle(d);
     d.sizes = tessvar::Clamped({static_cast<uint8_t>(1 + ((data[0] >> 1) & 1)), addressSize,
                                 static_cast<uint8_t>(1 + ((data[0] >> 2) % 3))});
     tessvar::DecodeAsdu(d, r.asdu);

@@ -16,8 +16,9 @@ namespace {
 
 class ScriptedSocket : public tessvar::TcpSocket {
  public:
-  ScriptedSocket(tessvar::VirtualClock& clock, std::deque<std::vector<uint8_t>> segments)
-      : clock_(clock), segments_(std::move(segments)) {}
+  explicit ScriptedSocket(tessvar::VirtualClock& clock) : clock_(clock) {}
+  // The segments the peer sends on the next connection.
+  void Script(std::deque<std::vector<uint8_t>> segments) { segments_ = std::move(segments); }
   bool Create() override { return true; }
   bool IsValid() const override { return true; }
   bool Connect(uint32_t, uint16_t, uint32_t) override { return true; }
@@ -62,9 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     segments.emplace_back(data + at, data + at + take);
     at += take;
   }
-  tessvar::VirtualClock clock;
-  tessvar::CTcpLink link(std::make_unique<ScriptedSocket>(clock, std::move(segments)), clock);
-  tessvar::CModbusMaster master(std::make_unique<tessvar::MemorySerialPort>(clock), clock);
+  // Built once: a new connection makes the link forget what the previous input left.
+  static tessvar::VirtualClock clock;
+  static ScriptedSocket* socket = nullptr;
+  static tessvar::CTcpLink link = [] {
+    auto s = std::make_unique<ScriptedSocket>(clock);
+    socket = s.get();
+    return tessvar::CTcpLink(std::move(s), clock);
+  }();
+  static tessvar::CModbusMaster master(std::make_unique<tessvar::MemorySerialPort>(clock), clock);
+  socket->Script(std::move(segments));
   link.Create();
   link.ConnectWithTimeout({0x7F000001, 502});
   master.SendReadInputRegisters(false, 1, 0, 2, &link);

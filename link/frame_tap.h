@@ -13,6 +13,9 @@ class FrameTap {
   virtual ~FrameTap() = default;
   virtual void OnFrame(FrameDirection direction, uint64_t monotonicMs,
                        std::span<const uint8_t> bytes) = 0;
+  // A TCP connection to `ipv4` (first octet most significant) and `port` was made; the
+  // frames that follow travel over it.
+  virtual void OnConnected(uint32_t /*ipv4*/, uint16_t /*port*/) {}
 };
 
 }  // namespace tessvar

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/iec_refusal.h"
 #include "link/link_result.h"
 
 namespace tessvar::iec104 {
@@ -144,6 +145,7 @@ void Iec104Session::HandleI(std::span<const uint8_t> apdu) {
     Reject(type, cause);
     return;
   }
+  if (type == kCCsNa1 && CauseBits(cause) == kCauseActivationCon) ++clockSyncsConfirmed_;
   if (type == kCIcNa1 && CauseBits(cause) == kCauseActivationCon) {
     requestTime_ = config_.timeBase == TimeBase::Gmt ? clock_.UtcNow() : clock_.LocalNow();
   }
@@ -164,6 +166,12 @@ void Iec104Session::Reject(uint8_t type, uint8_t cause) {
                        LinkResult::kGood});
   } else {
     endResult_ = RefusalResult(cause);
+    // A refused clock synchronisation is said in words: the clock stays as it was.
+    if (type == kCCsNa1) {
+      events_.push_back({SessionEvent::Kind::Message, nullptr,
+                         std::string(IecRefusalText(static_cast<LinkResult>(CauseBits(cause)))),
+                         LinkResult::kGood});
+    }
   }
   // An orderly end: the run finds the connection over and restarts.
   Queue(BuildUFormat(kStopDtAct));

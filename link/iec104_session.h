@@ -92,6 +92,8 @@ class Iec104Session {
 
   bool Ended() const { return ended_; }
   LinkResult EndResult() const { return endResult_; }
+  // Clock synchronisations the station has confirmed (positive activation confirmation).
+  uint32_t ClockSyncsConfirmed() const { return clockSyncsConfirmed_; }
   bool Started() const { return started_; }
   bool Stopping() const { return stopping_; }
   uint16_t SendSequence() const { return vs_; }
@@ -137,6 +139,7 @@ class Iec104Session {
   uint64_t readAllowedMs_ = 0;
   size_t readCursor_ = 0;
   bool clockSyncWanted_ = false;
+  uint32_t clockSyncsConfirmed_ = 0;
   std::optional<uint64_t> clockSyncDueMs_;
   std::optional<uint64_t> restartDueMs_;
   std::optional<WallTime> requestTime_;

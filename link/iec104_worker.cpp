@@ -51,6 +51,7 @@ Batch Gather(TcpSocket& socket, std::span<uint8_t> buffer) {
 
 void Deliver(Iec104Session& session, WorkerShared& shared,
              const std::function<void(SessionEvent&&)>& onEvent) {
+  shared.clockSyncsConfirmed = session.ClockSyncsConfirmed();
   for (auto& e : session.TakeEvents()) {
     if (e.kind == SessionEvent::Kind::DataSet) shared.Publish(e.dataSet);
     if (e.kind == SessionEvent::Kind::Message) shared.SetEndMessage(e.text);

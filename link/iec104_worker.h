@@ -46,6 +46,7 @@ class WorkerShared {
  public:
   std::atomic<bool> stopRequested{false};
   std::atomic<bool> clockSyncRequested{false};
+  std::atomic<uint32_t> clockSyncsConfirmed{0};
   std::atomic<bool> done{false};
   std::atomic<bool> ended{false};
   std::atomic<LinkResult> endResult{LinkResult::kGood};
@@ -85,6 +86,7 @@ class Iec104Worker {
   void Start();
   // Window side.
   void RequestClockSync() { shared_->clockSyncRequested = true; }
+  uint32_t ClockSyncsConfirmed() const { return shared_->clockSyncsConfirmed; }
   bool Done() const { return shared_->done; }
   bool Ended() const { return shared_->ended; }
   LinkResult EndResult() const { return shared_->endResult; }

@@ -48,7 +48,10 @@ int CTcpLink::ConnectWithTimeout(const TcpPeer& peer, uint32_t limitMs) {
     }
     connected = state == 1;
   }
-  if (connected) return 0;
+  if (connected) {
+    if (tap_) tap_->OnConnected(peer.ipv4, peer.port);
+    return 0;
+  }
   Close(false);
   return -1;
 }

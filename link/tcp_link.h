@@ -79,6 +79,7 @@ class CTcpLink {
   TcpSocket& Socket() { return *socket_; }
   Clock& GetClock() { return clock_; }
   void SetFrameTap(FrameTap* tap) { tap_ = tap; }
+  FrameTap* Tap() const { return tap_; }
 
  private:
   // The socket's readable-wait, in slices: 1 readable, 0 not within the limit (or the wait

@@ -154,37 +154,54 @@ class Loader {
   void Quiet(ReadSection s, size_t at) { r_.quietEnd = QuietEnd{at, s}; }
 
   // Everything from the protocol code on: a file may end anywhere here without a message.
+  // Each section returns false where the file ended (or, for the network part, where it
+  // stops describing a network), so the reader simply stops there.
   void ReadOptionalPart() {
+    if (!ReadProtocolAndGroups()) return;
+    size_t nonClock = 0;
+    if (!ReadRatedPart(nonClock)) return;
+    ReadNetworkPart(nonClock);
+  }
+
+  bool Quietly(ReadSection s, size_t at) {
+    Quiet(s, at);
+    return false;
+  }
+
+  bool ReadProtocolAndGroups() {
     size_t at = in_.Offset();
     auto code = in_.U8();
-    if (!code) return Quiet(ReadSection::ProtocolCode, at);
+    if (!code) return Quietly(ReadSection::ProtocolCode, at);
     d().protocolCode = *code;
 
     at = in_.Offset();
     auto sizes = in_.Take(4);
-    if (!sizes) return Quiet(ReadSection::IecSizes, at);
+    if (!sizes) return Quietly(ReadSection::IecSizes, at);
     r_.iecSizes = IecFieldSizes{(*sizes)[0], (*sizes)[1], (*sizes)[3], (*sizes)[2]};
 
     at = in_.Offset();
     auto high = in_.U8();
-    if (!high) return Quiet(ReadSection::AddressHigh, at);
+    if (!high) return Quietly(ReadSection::AddressHigh, at);
     r_.deviceAddress = static_cast<uint16_t>(low_ + *high * 256);
     r_.addressToBox = true;
 
     at = in_.Offset();
-    if (!in_.Skip(2)) return Quiet(ReadSection::GroupCodes, at);
+    if (!in_.Skip(2)) return Quietly(ReadSection::GroupCodes, at);
     for (size_t i = 0; i < d().entries.size(); ++i) {
       at = in_.Offset();
       auto g = in_.U8();
-      if (!g) return Quiet(ReadSection::GroupCodes, at);
+      if (!g) return Quietly(ReadSection::GroupCodes, at);
       d().groupCodes.push_back(*g);
     }
 
     r_.protocolStep = true;
     r_.protocolText = SerialProtocolText(d().protocolCode);
+    return true;
+  }
 
-    at = in_.Offset();
-    if (!in_.Skip(10)) return Quiet(ReadSection::RatedValues, at);
+  bool ReadRatedPart(size_t& nonClock) {
+    size_t at = in_.Offset();
+    if (!in_.Skip(10)) return Quietly(ReadSection::RatedValues, at);
 
     NominalPresentation nom;
     if (options_.displayMode != DisplayMode::PhysicalUnits) {
@@ -200,7 +217,6 @@ class Loader {
       r_.entryRecord.insert(r_.entryRecord.begin() + static_cast<std::ptrdiff_t>(*inserted), -1);
     }
 
-    size_t nonClock = 0;
     r_.ratedValues.assign(d().entries.size(), std::nullopt);
     for (size_t i = 0; i < d().entries.size(); ++i) {
       const auto& e = d().entries[i];
@@ -208,13 +224,16 @@ class Loader {
       ++nonClock;
       at = in_.Offset();
       auto raw = in_.Take(4);
-      if (!raw) return Quiet(ReadSection::RatedValues, at);
+      if (!raw) return Quietly(ReadSection::RatedValues, at);
       const std::span<const uint8_t, 4> four(raw->data(), 4);
       r_.ratedValues[i] = DecodeRatedValue(four, IsRatedCurrent(e.name));
       AddRatedActions(e, four, r_.ratedActions);
     }
+    return true;
+  }
 
-    at = in_.Offset();
+  void ReadNetworkPart(size_t nonClock) {
+    size_t at = in_.Offset();
     if (!in_.Skip(18 + 4 * nonClock) || !in_.Skip(3)) return Quiet(ReadSection::NetworkProtocol, at);
     at = in_.Offset();
     auto net = in_.U8();

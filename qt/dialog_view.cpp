@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -192,7 +193,14 @@ QWidget* DialogView::Create(const ControlTemplate& c) {
     }
     case ControlKind::DropDownList: {
       auto* box = new QComboBox(this);
-      box->setEditable(false);
+      box->setEditable((c.flags & ctl::kEditable) != 0);
+      if (box->isEditable()) {
+        box->setInsertPolicy(QComboBox::NoInsert);  // typed text is not added to the list
+        connect(box->lineEdit(), &QLineEdit::textEdited, this, [this, id](const QString& s) {
+          if (!dialog_) return;
+          if (!dialog_->UserType(id, s.toStdString()) && dialog_) Mirror(id);
+        });
+      }
       box->setMaxVisibleItems(std::max(1, (r.height() / std::max(1, box->fontMetrics().height())) - 1));
       connect(box, QOverload<int>::of(&QComboBox::activated), this, [this, id](int index) {
         if (!dialog_) return;
@@ -345,8 +353,11 @@ void DialogView::Mirror(int id) {
       if (!same) {
         box->clear();
         for (const std::string& item : s.items) box->addItem(FromUtf8(item));
+        // Long names (/dev/serial/by-id/…) are read whole in the open list.
+        box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + box->iconSize().width());
       }
       if (box->currentIndex() != s.selection) box->setCurrentIndex(s.selection);
+      if (box->isEditable() && box->currentText() != text) box->setEditText(text);
       break;
     }
     case ControlKind::Spin:

@@ -1,5 +1,7 @@
 #include "sim/device_clock.h"
 
+#include <cstdio>
+
 namespace tessvar::sim {
 
 DeviceClock::DeviceClock(Clock& clock) : clock_(clock) { Set(clock.LocalNow()); }
@@ -12,6 +14,18 @@ WallTime DeviceClock::Now() const {
 void DeviceClock::Set(const WallTime& t) {
   baseEpochMs_ = EpochMsFromWallTime(t);
   baseMonotonicMs_ = clock_.MonotonicMs();
+}
+
+int64_t DeviceClock::AheadOfHostMs() const {
+  return EpochMsFromWallTime(Now()) - EpochMsFromWallTime(clock_.LocalNow());
+}
+
+std::string DeviceClock::SetReport() const {
+  const WallTime t = Now();
+  char text[80];
+  std::snprintf(text, sizeof text, "clock set to %02d:%02d:%02d.%03d (computer's clock %+lld ms)",
+                t.hour, t.minute, t.second, t.millisecond, static_cast<long long>(AheadOfHostMs()));
+  return text;
 }
 
 int IsoWeekday(const WallTime& t) {

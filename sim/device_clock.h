@@ -2,6 +2,7 @@
 // The transducer's own real-time clock: it runs with the host clock from whatever time it was
 // last set to, and the clock registers report it.
 #include <cstdint>
+#include <string>
 
 #include "platform/clock.h"
 
@@ -15,6 +16,11 @@ class DeviceClock {
   WallTime Now() const;
   // Sets the clock; the weekday is recomputed from the date.
   void Set(const WallTime& t);
+  // How far the clock is ahead of the host's local time (negative: behind), ms.
+  int64_t AheadOfHostMs() const;
+  // "clock set to 12:34:57.000 (computer's clock -3 ms)": what the simulator reports after a
+  // client set its clock, so a test can read how close the setting came.
+  std::string SetReport() const;
 
  private:
   Clock& clock_;

@@ -151,7 +151,7 @@ void Iec101Station::HandleFrame(std::span<const uint8_t> frame, uint64_t nowMs) 
   if (!decision.Describe().empty()) Log("fault: " + decision.Describe());
   answer = ShapeIec101Frame(std::move(answer), decision, options_.addressSize, options_.linkAddress);
   if (options_.trace) Log("-> " + Hex(answer));
-  pending_.push_back({nowMs + decision.delayMs, std::move(answer)});
+  pending_.push_back({nowMs + decision.delayMs + 2ull * options_.lineDelayMs, std::move(answer)});
   ++stats_.replies;
 }
 
@@ -211,17 +211,15 @@ void Iec101Station::TakeCommand(std::span<const uint8_t> asdu, uint64_t nowMs,
         return;
       }
       transducer_.ClockOfDevice().Set(*t);
+      Log(transducer_.ClockOfDevice().SetReport());
       echo(kCauseActivationCon);
       return;
     }
     case kCCdNa1: {
       if (cause != kCauseActivation || cmd.element.size() < 2) return;
-      const uint32_t received = cmd.element[0] | (cmd.element[1] << 8);
-      std::vector<uint8_t> con = EchoAsduWithCause(asdu, kCauseActivationCon);
-      const auto tag = EncodeCp16Time2a(static_cast<uint16_t>((received + options_.processingMs) % 60000));
-      con[con.size() - 2] = tag[0];
-      con[con.size() - 1] = tag[1];
-      queue_.push_back(std::move(con));
+      // The time is completed when the confirmation leaves (Class2Answer).
+      delayTakenMs_ = nowMs;
+      queue_.push_back(EchoAsduWithCause(asdu, kCauseActivationCon));
       return;
     }
     default:
@@ -252,6 +250,15 @@ std::vector<uint8_t> Iec101Station::Class2Answer(uint64_t nowMs, uint8_t negativ
   if (queue_.empty()) return Fixed(kSecondaryNoData);
   auto asdu = std::move(queue_.front());
   queue_.pop_front();
+  if (asdu.size() >= 2 && asdu[0] == kCCdNa1 && delayTakenMs_) {
+    // The received time plus the time held, as a station reports its processing.
+    const uint32_t received = asdu[asdu.size() - 2] | (asdu[asdu.size() - 1] << 8);
+    const uint64_t held = nowMs - *delayTakenMs_ + options_.processingMs;
+    const auto tag = EncodeCp16Time2a(static_cast<uint16_t>((received + held) % 60000));
+    asdu[asdu.size() - 2] = tag[0];
+    asdu[asdu.size() - 1] = tag[1];
+    delayTakenMs_.reset();
+  }
   return UserData(std::move(asdu), negativeCause);
 }
 

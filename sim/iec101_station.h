@@ -25,7 +25,12 @@ struct Iec101StationOptions {
   AsduFieldSizes sizes;         // the common-address size follows addressSize
   uint8_t monitorType = kMeNa1;
   bool sequence = false;        // SQ = 1 where the type allows it
-  uint32_t processingMs = 5;    // added to a delay acquisition's time
+  // A delay acquisition is confirmed with the received time plus the time the station held
+  // it (from the command to the class 2 poll that carries the confirmation) plus this.
+  uint32_t processingMs = 0;
+  // One-way transmission time of the line: every answer reaches the client twice this
+  // after the request reached the station, and a delay acquisition measures it.
+  uint32_t lineDelayMs = 0;
   uint32_t partialFrameMs = 200;  // an unfinished frame is dropped after this silence
   bool trace = false;
   // A standard station instead of the transducer: class 1 data with ACD, interrogation
@@ -91,6 +96,7 @@ class Iec101Station : public StreamSession {
     std::vector<uint8_t> bytes;
   };
   std::deque<Pending> pending_;
+  std::optional<uint64_t> delayTakenMs_;  // when the last delay acquisition came in
 };
 
 }  // namespace tessvar::sim

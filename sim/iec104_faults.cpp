@@ -15,6 +15,7 @@ constexpr KindName kKinds[] = {
     {"negative", Iec104FaultKind::Negative, false},     {"no-answer", Iec104FaultKind::NoAnswer, false},
     {"burst", Iec104FaultKind::Burst, false},           {"split", Iec104FaultKind::Split, false},
     {"garbage", Iec104FaultKind::Garbage, true},        {"testfr", Iec104FaultKind::TestFr, true},
+    {"negative-clock", Iec104FaultKind::NegativeClock, false},
 };
 
 bool ParseNumber(std::string_view s, uint32_t& out) {
@@ -52,14 +53,15 @@ std::optional<Iec104Fault> ParseIec104Fault(std::string_view text, std::string& 
       error = "bad argument in \"" + std::string(text) + "\"";
       return std::nullopt;
     }
-    if (f.kind == Iec104FaultKind::Negative && f.arg != 0 && (f.arg < 44 || f.arg > 47)) {
+    const bool negative = f.kind == Iec104FaultKind::Negative || f.kind == Iec104FaultKind::NegativeClock;
+    if (negative && f.arg != 0 && (f.arg < 44 || f.arg > 47)) {
       error = "negative takes a cause of 44..47";
       return std::nullopt;
     }
     return f;
   }
   error = "unknown IEC 104 fault \"" + std::string(rest) +
-          "\" (close-after, stopdt, negative, no-answer, burst, split, garbage, testfr)";
+          "\" (close-after, stopdt, negative, no-answer, burst, split, garbage, testfr, negative-clock)";
   return std::nullopt;
 }
 
@@ -76,6 +78,7 @@ Iec104FaultPlan PlanForConnection(const std::vector<Iec104Fault>& faults, uint32
       case Iec104FaultKind::Split: plan.split = true; break;
       case Iec104FaultKind::Garbage: plan.garbageAfterMs = f.arg; break;
       case Iec104FaultKind::TestFr: plan.testFrEveryMs = f.arg; break;
+      case Iec104FaultKind::NegativeClock: plan.negativeClockCause = static_cast<uint8_t>(f.arg); break;
     }
   }
   return plan;

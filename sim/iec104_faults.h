@@ -20,6 +20,7 @@ enum class Iec104FaultKind : uint8_t {
   Split,       // every APDU in two TCP segments, the split point walking over every offset
   Garbage,     // `arg` ms after data transfer started, octets that are no APDU
   TestFr,      // TESTFR act every `arg` ms
+  NegativeClock,  // refuse the clock synchronisation only (`arg` as for Negative)
 };
 
 struct Iec104Fault {
@@ -29,7 +30,7 @@ struct Iec104Fault {
 };
 
 // Parses "KIND[=ARG][@CONNECTION]": close-after=MS, stopdt=MS, negative[=CAUSE], no-answer,
-// burst, split, garbage=MS, testfr=MS; "@0" for every connection. The error text on failure.
+// burst, split, garbage=MS, testfr=MS, negative-clock[=CAUSE]; "@0" for every connection. The error text on failure.
 std::optional<Iec104Fault> ParseIec104Fault(std::string_view text, std::string& error);
 
 // The faults one connection has.
@@ -37,6 +38,7 @@ struct Iec104FaultPlan {
   std::optional<uint32_t> closeAfterMs;
   std::optional<uint32_t> stopDtAfterMs;
   std::optional<uint8_t> negativeCause;  // 0 = the command's own confirmation cause
+  std::optional<uint8_t> negativeClockCause;  // the same for C_CS_NA_1 alone
   bool noAnswer = false;
   bool burst = false;
   bool split = false;

@@ -145,9 +145,12 @@ void Iec104Station::HandleCommand(std::span<const uint8_t> asdu, uint64_t nowMs)
     case 103: {
       WallTime t;
       if (cause != 6) return refuse(kCauseUnknownCause);
+      if (faults_.negativeClockCause) {
+        return refuse(*faults_.negativeClockCause ? *faults_.negativeClockCause : kCauseActCon);
+      }
       if (!ReadCp56(c.element, t)) return refuse(kCauseUnknownObject);
       transducer_.ClockOfDevice().Set(t);
-      Log("iec104: clock set by the client");
+      Log("iec104: " + transducer_.ClockOfDevice().SetReport());
       return SendAsdu(EchoWithCause(asdu, kCauseActCon), nowMs);
     }
     default:

@@ -157,13 +157,13 @@ void ModbusSession::Parse(bool frameEnded, uint64_t nowMs) {
         break;
       case RequestStatus::BadChecksum:
         ++stats_.dropped;
-        Log(std::string(FramingName(options_.framing)) + " dropped " + std::to_string(r.consumed) +
-            " bytes: bad checksum");
+        if (log_) Log(std::string(FramingName(options_.framing)) + " dropped " + std::to_string(r.consumed) +
+                      " bytes: bad checksum");
         break;
       case RequestStatus::Malformed:
         ++stats_.dropped;
-        Log(std::string(FramingName(options_.framing)) + " dropped " + std::to_string(r.consumed) +
-            " bytes: malformed frame");
+        if (log_) Log(std::string(FramingName(options_.framing)) + " dropped " + std::to_string(r.consumed) +
+                      " bytes: malformed frame");
         if (options_.framing == ModbusFraming::Tcp) closing_ = true;  // cannot resynchronise
         break;
       case RequestStatus::Incomplete:

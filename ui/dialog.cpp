@@ -130,6 +130,12 @@ void Dialog::ResetContent(int id) {
 void Dialog::SetSelection(int id, int index) {
   auto& s = Mutable(id);
   if (index < -1 || index >= static_cast<int>(s.items.size())) index = -1;
+  // The edit of a list that takes typed text shows the item chosen.
+  if (s.tmpl && (s.tmpl->flags & ctl::kEditable) && index >= 0 &&
+      s.text != s.items[static_cast<size_t>(index)]) {
+    s.text = s.items[static_cast<size_t>(index)];
+    if (s.selection == index) Changed(id);
+  }
   if (s.selection == index) return;
   s.selection = index;
   Changed(id);

@@ -33,6 +33,7 @@ inline constexpr uint32_t kSorted = 1u << 4;     // list keeps its items sorted
 inline constexpr uint32_t kGroupStart = 1u << 5; // first radio button of a group
 inline constexpr uint32_t kCentered = 1u << 6;
 inline constexpr uint32_t kChecked = 1u << 7;
+inline constexpr uint32_t kEditable = 1u << 8;  // a drop-down list that also takes typed text
 }  // namespace ctl
 
 struct DialogRect {

@@ -222,6 +222,7 @@ int Stall(int seconds, const QString& ip, int port, const QString& sample) {
   d.UserSetIpv4(idc::kIpAddress, address);
   const int item = d.FindExact(idc::kPortList, std::to_string(port));
   if (item >= 0) d.UserSelect(idc::kPortList, item);
+  else d.UserType(idc::kPortList, std::to_string(port));  // the list takes a typed port
 
   QElapsedTimer clock;
   clock.start();
@@ -241,13 +242,18 @@ int Stall(int seconds, const QString& ip, int port, const QString& sample) {
   watch.changed = [&](int id) {
     if (id != idc::kStatusLine) return;
     ++statuses[d.Text(id)];
+    std::printf("%7.3f s  %s\n", static_cast<double>(clock.elapsed()) / 1000.0, d.Text(id).c_str());
     if (stopClickedAt >= 0 && stoppedAt < 0 && d.Text(id) == "Ожидание") stoppedAt = clock.elapsed();
   };
   d.AddObserver(&watch);
   probe.start(5);
-  d.UserClick(idc::kStart);
-  QTimer::singleShot(seconds * 1000, [&] {
-    stopClickedAt = static_cast<qint64>(seconds) * 1000;  // when the user clicked
+  // Both clicks come from the event loop, as a user's do; the "Стоп" timer runs from the
+  // start, so a "Старт" that waits inside its handler does not delay it.
+  QTimer::singleShot(0, [&] { d.UserClick(idc::kStart); });
+  QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, [&] {
+    // When the user clicked (a coarse timer may fire a little early or late).
+    stopClickedAt = clock.elapsed();
+    std::printf("%7.3f s  Стоп clicked\n", static_cast<double>(stopClickedAt) / 1000.0);
     d.UserClick(idc::kStop);
   });
   QTimer::singleShot(seconds * 1000 + 25000, [] { QApplication::exit(0); });

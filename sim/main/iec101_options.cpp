@@ -50,7 +50,11 @@ void AddIec101Options(CLI::App& app, Iec101CliOptions& o) {
                  "bad-start, bad-end, short, e5, nack, acd, negative=44..47, "
                  "negative-plain=44..47");
   app.add_option("--iec-processing", o.processingMs,
-                 "IEC 101: processing time added to a delay acquisition, ms");
+                 "IEC 101: added to the time a delay acquisition was held, ms (a station that "
+                 "over-reports; the measured delay shrinks by half of it)");
+  app.add_option("--iec-line-delay", o.lineDelayMs,
+                 "IEC 101: one-way transmission time of the simulated line, ms (a delay "
+                 "acquisition measures it); below 70 so the link initialisation still fits");
 }
 
 uint16_t Iec101LinkAddress(const SimProfile& profile) {
@@ -73,6 +77,7 @@ bool MakeIec101Setup(const Iec101CliOptions& cli, const SimProfile& profile,
   s.monitorType = static_cast<uint8_t>(cli.monitorType);
   s.sequence = cli.sequence || cli.monitorType == kPrivateSequence;
   s.processingMs = cli.processingMs;
+  s.lineDelayMs = cli.lineDelayMs;
   s.trace = trace;
   s.standard = cli.standard;
   std::vector<Iec101FaultRule> rules;

@@ -20,7 +20,8 @@ struct Iec101CliOptions {
   bool sequence = false;
   std::string sizes;  // "CA,IOA,COT"; empty: the description's
   std::vector<std::string> faults;
-  uint32_t processingMs = 5;
+  uint32_t processingMs = 0;
+  uint32_t lineDelayMs = 0;
   bool standard = false;  // --profile standard
 };
 

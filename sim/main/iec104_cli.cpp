@@ -13,7 +13,7 @@ void AddIec104Options(CLI::App& app, Iec104Cli& cli) {
       ->check(CLI::Range(0, 65535));
   app.add_option("--iec104-fault", cli.faultTexts,
                  "IEC 104 fault KIND[=ARG][@CONNECTION]: close-after=MS, stopdt=MS, negative[=44..47], "
-                 "no-answer, burst, split, garbage=MS, testfr=MS; connection 1 by default, @0 every one");
+                 "no-answer, burst, split, garbage=MS, testfr=MS, negative-clock[=44..47]; connection 1 by default, @0 every one");
 }
 
 bool InstallIec104Station(SimServer& server, const Iec104Cli& cli, uint16_t deviceAddress,

@@ -85,4 +85,43 @@ run_case read 21 --iec-sq
 run_case read 35
 run_case cyclic 143
 run_case cyclic 10
+
+# --- "Синхронизация RTC" and "Определение запаздывания" pressed after the first data set
+dat_with_clock "$SAMPLES/iec101.dat" "$WORK/clock.dat"
+# command_case NAME SIMFLAGS... -- CLIFLAGS...: runs both; the lines in $WORK/NAME.out, exit in RC
+command_case() {
+  local name="$1"; shift
+  local simargs=()
+  while [ "$1" != "--" ]; do simargs+=("$1"); shift; done; shift
+  launch_sim --dat "$WORK/clock.dat" --protocol iec101 --pty --verbose --values "$WORK/values.json" "${simargs[@]}"
+  local pty; pty=$(head -1 "$WORK/sim.out")
+  timeout 60 "$CLI" --dat "$WORK/clock.dat" --protocol "МЭК-101" --port "$pty" --poll-ms 200 \
+    --codes --data-sets 3 --json --iec-mode group "$@" >"$WORK/$name.out" 2>"$WORK/$name.err"
+  RC=$?
+  stop_sim
+}
+outcome() {  # NAME KEY: the outcome line holding KEY
+  python3 - "$WORK/$1.out" "$2" <<'PY'
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8").read().splitlines()]
+found = [l for l in lines if sys.argv[2] in l]
+assert len(found) == 1, lines
+assert len([l for l in lines if "values" in l]) == 3, lines  # polling went on
+print(json.dumps(found[0], ensure_ascii=False))
+PY
+}
+command_case sync -- --clock-sync
+[ "$RC" = 0 ] || fail "clock sync exit $RC: $(cat "$WORK/sync.err")"
+[ "$(outcome sync clock_sync)" = '{"clock_sync": "ok"}' ] || fail "clock sync: $(cat "$WORK/sync.out")"
+check_clock_set 20 || fail "clock sync: $(cat "$WORK/sim.err")"
+
+command_case delay --iec-line-delay 40 -- --delay
+[ "$RC" = 0 ] || fail "delay exit $RC: $(cat "$WORK/delay.err")"
+python3 - "$(outcome delay delay_ms)" <<'PY' || fail "delay: $(cat "$WORK/delay.out")"
+import json, sys
+d = json.loads(sys.argv[1])["delay_ms"]
+assert 40 <= d <= 45, d   # the simulated line delay, plus the pty's own
+print("delay ms:", d)
+PY
+
 echo "ok"

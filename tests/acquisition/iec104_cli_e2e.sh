@@ -118,4 +118,32 @@ burst group 6 0
 split cyclic 6 0
 testfr=100 group 6 0
 FAULTS
+
+# --- "Синхронизация RTC": the connection thread sets the station's clock; a refusal is said
+dat_with_clock "$DAT" "$WORK/clock.dat"
+clock_case() {  # NAME WANTED-EXIT WANTED-OUTCOME [simulator flags]
+  local name="$1" want_rc="$2" want="$3"; shift 3
+  launch_sim --dat "$WORK/clock.dat" --protocol iec104 --tcp 127.0.0.1:0 --verbose \
+    --values "$WORK/values.json" "$@"
+  PORT=$(grep -o '127\.0\.0\.1:[0-9]*' "$WORK/sim.out" | head -1 | cut -d: -f2)
+  timeout 90 "$CLI" --dat "$WORK/clock.dat" --protocol "МЭК-104" --ip 127.0.0.1 --port "$PORT" \
+    --codes --poll-ms 100 --iec-mode group --data-sets 20 --json --clock-sync \
+    >"$WORK/$name.out" 2>"$WORK/$name.err"
+  local rc=$?
+  stop_sim
+  [ "$rc" = "$want_rc" ] || fail "$name: exit $rc: $(cat "$WORK/$name.err")"
+  python3 - "$WORK/$name.out" "$want" <<'PY' || fail "$name: $(cat "$WORK/$name.out")"
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1], encoding="utf-8").read().splitlines()]
+found = [l for l in lines if "clock_sync" in l]
+assert found == [json.loads(sys.argv[2])], lines
+assert len([l for l in lines if "values" in l]) == 20, lines  # polling went on
+PY
+}
+clock_case clock_sync 0 '{"clock_sync": "ok"}'
+check_clock_set 20 || fail "clock sync: $(cat "$WORK/sim.err")"
+clock_case clock_refused 1 '{"clock_sync": "Нет подтверждения активации/деактивации опроса"}' \
+  --iec104-fault negative-clock
+clock_case clock_refused47 1 '{"clock_sync": "Неизвестный адрес объекта информации"}' \
+  --iec104-fault negative-clock=47
 echo "iec104 cli end to end: ok"

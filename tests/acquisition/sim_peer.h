@@ -36,6 +36,8 @@ class SimPeer {
   sim::Transducer& Device() { return *transducer_; }
   void Pin(uint16_t address, uint16_t value) { pinned_[address] = value; Rebuild(); }
   const sim::SimStats& Stats() const { return stats_; }
+  // The injector of the rules last set (how often each fault was applied).
+  const sim::FaultInjector& Faults() const { return *faults_; }
   std::shared_ptr<MemorySerialPort::Line> Line() { return line_; }
   bool refuseConnect = false;
   int connects = 0;

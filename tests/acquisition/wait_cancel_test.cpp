@@ -10,8 +10,11 @@
 #include "app/control_ids.h"
 #include "app/file_page.h"
 #include "app/krellon_dlg.h"
+#include "link/ft12_frames.h"
+#include "platform/memory_serial_port.h"
 #include "platform/tcp_socket.h"
 #include "sim/fault_injector.h"
+#include "sim/iec101_station.h"
 #include "tests/acquisition/window_fixture.h"
 #include "ui/gated_clock.h"
 #include "ui/wait_gate.h"
@@ -145,6 +148,124 @@ INSTANTIATE_TEST_SUITE_P(
       for (char& ch : name) if (ch == ' ') ch = '_';
       return name;
     });
+
+// The same over an IEC 101 link: the start-up exchange waits after each frame (link status,
+// reset, the interrogation's confirmation) and the clock command waits for its
+// confirmation. "Стоп" inside any of them ends the run without another frame on the line.
+struct Iec101WaitCase {
+  const char* wait;
+  // The click comes `afterMs` after the line carried the frame `trigger` picks.
+  std::function<bool(std::span<const uint8_t>)> trigger;
+  uint32_t afterMs;
+  bool clockCommand;
+};
+
+bool FixedWithFunction(std::span<const uint8_t> f, uint8_t function) {
+  return f.size() >= 2 && f[0] == kFt12Fixed && (f[1] & 0x0F) == function;
+}
+// A variable frame whose ASDU (after 68 L L 68 C A) has the given type.
+bool VariableWithType(std::span<const uint8_t> f, uint8_t type) {
+  return f.size() > 6 && f[0] == 0x68 && f[6] == type;
+}
+
+class StopDuringIec101Wait : public ::testing::TestWithParam<Iec101WaitCase> {};
+
+TEST_P(StopDuringIec101Wait, SendsNothingMoreAfterStop) {
+  const Iec101WaitCase& c = GetParam();
+  VirtualClock virtualClock;
+  ScriptedHost host(virtualClock);
+  WaitGate gate;
+  gate.requestSettle = [&] { host.Post([&] { gate.Settle(); }); };
+  std::unique_ptr<CKrellonDlg> window;
+  std::optional<uint64_t> triggeredAt, clickedAt, stoppedAt;
+  std::vector<uint64_t> sentAt;
+  size_t sentBeforeClick = 0;
+  GatedClock clock(virtualClock, gate, [&](uint32_t ms) {
+    virtualClock.Sleep(ms);
+    if (!clickedAt && triggeredAt && virtualClock.MonotonicMs() >= *triggeredAt + c.afterMs) {
+      clickedAt = virtualClock.MonotonicMs();
+      sentBeforeClick = sentAt.size();
+      window->GetDialog().UserClick(idc::kStop);
+    }
+  });
+
+  const std::string path = SamplePath("iec101.dat");
+  std::ifstream f(path, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), {});
+  const DeviceDescription description =
+      ReadDeviceDescription(bytes, {}, LoadOptions{"iec101.dat"}).description;
+  sim::Transducer transducer(virtualClock, description, {});
+  sim::Iec101FaultInjector faults({}, 3);
+  sim::SimStats stats;
+  sim::Iec101StationOptions options;
+  options.sizes = {1, 1, 2};
+  options.linkAddress = 3;
+  sim::Iec101Station station(options, description, transducer, faults, stats);
+  auto line = std::make_shared<MemorySerialPort::Line>();
+  line->onWrite = [&](std::span<const uint8_t> frame) {
+    sentAt.push_back(virtualClock.MonotonicMs());
+    if (!triggeredAt && c.trigger(frame)) triggeredAt = virtualClock.MonotonicMs();
+    station.Receive(frame, virtualClock.MonotonicMs());
+  };
+  virtualClock.AddListener([&](uint64_t now) {
+    const auto due = station.TakeDue(now);
+    if (!due.empty()) MemorySerialPort::Deliver(*line, virtualClock, due);
+  });
+
+  NullStore store;
+  KrellonSeams seams;
+  seams.enumerateSerialPorts = [] { return std::vector<std::string>{"ttyS7"}; };
+  seams.makeSerialPort = [&] { return std::make_unique<MemorySerialPort>(virtualClock, line); };
+  seams.configureSerial = [](std::string_view) {};
+  window = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
+  window->OnInitDialog();
+  Dialog& d = window->GetDialog();
+  d.SetWaitGate(&gate);
+  d.UserClick(1107);  // "Файл"
+  host.fileAnswers.push_back(path);
+  ASSERT_TRUE(window->FilePage() && window->FilePage()->LoadDescriptionFile());
+  d.UserSelect(idc::kPortList, d.FindExact(idc::kPortList, "ttyS7"));
+  if (c.clockCommand) window->Description().entries.push_back({"Время (tms)", "0x30", "2"});
+  d.OnTimer([&](int id) { window->RunControl().OnTimer(id); });
+  struct Watch : DialogObserver {
+    std::function<void(int)> changed;
+    void ControlChanged(int id) override { changed(id); }
+  } watch;
+  watch.changed = [&](int id) {
+    if (id == idc::kStatusLine && d.Text(id) == "Ожидание" && clickedAt && !stoppedAt)
+      stoppedAt = virtualClock.MonotonicMs();
+  };
+  d.AddObserver(&watch);
+
+  d.UserClick(idc::kStart);
+  if (c.clockCommand) {
+    host.RunFor(3000);
+    ASSERT_TRUE(window->Run().m_running);
+    d.UserClick(idc::kClockSync);
+  }
+  host.RunFor(20000, [&] { return stoppedAt.has_value(); });
+  d.RemoveObserver(&watch);
+
+  ASSERT_TRUE(clickedAt.has_value()) << c.wait;
+  ASSERT_TRUE(stoppedAt.has_value()) << c.wait;
+  EXPECT_LE(*stoppedAt - *clickedAt, GatedClock::kSliceMs) << c.wait;
+  // Skipped waits take no time: count the frames rather than compare their times.
+  EXPECT_EQ(sentAt.size(), sentBeforeClick) << c.wait;
+  EXPECT_FALSE(window->Run().m_running) << c.wait;
+  EXPECT_TRUE(host.messages.empty()) << c.wait << ": " << host.LastMessageText();
+  window.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, StopDuringIec101Wait,
+    ::testing::Values(
+        Iec101WaitCase{"link_status", [](auto f) { return FixedWithFunction(f, 9); }, 60, false},
+        Iec101WaitCase{"reset", [](auto f) { return FixedWithFunction(f, 0); }, 60, false},
+        Iec101WaitCase{"interrogation", [](auto f) { return VariableWithType(f, 100); }, 100,
+                       false},
+        Iec101WaitCase{"clock_command", [](auto f) { return VariableWithType(f, 103); }, 100,
+                       true}),
+    [](const ::testing::TestParamInfo<Iec101WaitCase>& info) { return info.param.wait; });
 
 // After a failed exchange the values are drawn grey until a data set arrives again; the
 // failure count is shown and the last failure keeps its time and text as a tooltip.

@@ -26,6 +26,7 @@ class MainWindowTest : public ::testing::Test {
       return std::make_unique<MemorySerialPort>(clock, line);
     };
     seams.makeTcpSocket = makeTcpSocket;
+    seams.serialPortProblem = serialPortProblem;
     dlg = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
     dlg->OnInitDialog();
     return *dlg;
@@ -50,6 +51,7 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::string> configured;
   std::shared_ptr<MemorySerialPort::Line> line = std::make_shared<MemorySerialPort::Line>();
   std::function<std::unique_ptr<TcpSocket>()> makeTcpSocket;
+  std::function<std::string(std::string_view)> serialPortProblem;
   std::unique_ptr<CKrellonDlg> dlg;
 };
 

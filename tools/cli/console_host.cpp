@@ -7,6 +7,7 @@ namespace tessvar {
 
 void ConsoleHost::MessageBox(std::string_view text, std::string_view caption, MessageIcon) {
   ++messages;
+  messageTexts.emplace_back(text);
   std::cerr << caption << ": " << text << std::endl;
 }
 

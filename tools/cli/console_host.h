@@ -4,6 +4,7 @@
 #include <atomic>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ui/timer_loop_host.h"
 
@@ -21,6 +22,7 @@ class ConsoleHost : public TimerLoopHost {
   std::optional<std::string> openAnswer;  // given once, then cancel
   std::optional<std::string> saveAnswer;
   int messages = 0;
+  std::vector<std::string> messageTexts;  // every message box's text, in order
 
  protected:
   // Waits in short steps so a signal ends the run promptly.

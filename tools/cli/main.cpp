@@ -15,13 +15,16 @@
 #include "platform/posix/posix_tcp_socket.h"
 #include "platform/posix/real_clock.h"
 #include "platform/posix/serial_enumeration.h"
+#include "platform/posix/serial_port_check.h"
 #include "platform/settings_store.h"
 #include "tools/cli/cli_options.h"
 #include "tools/cli/iec_options.h"
 #include "tools/cli/console_host.h"
 #include "tools/cli/data_set_line.h"
 #include "tools/cli/status_echo.h"
+#include "tools/cli/run_command.h"
 #include "tools/cli/service_commands.h"
+#include "tools/cli/traffic_output.h"
 
 namespace {
 
@@ -35,7 +38,8 @@ class NoStore : public tessvar::SettingsStore {
 };
 
 void AddCliOptions(CLI::App& app, tessvar::CliOptions& o, tessvar::IecCliOptions& iec,
-                   std::optional<double>& timeoutSec, tessvar::ServiceOptions& service) {
+                   std::optional<double>& timeoutSec, tessvar::ServiceOptions& service,
+                   tessvar::RunCommandKind& command) {
   using namespace tessvar;
   app.add_option("--dat", o.dat, "device description file (.dat)")->required()->check(CLI::ExistingFile);
   app.add_option("--protocol", o.protocol, "protocol list entry (prefix), e.g. \"MODBUS RTU\"");
@@ -58,14 +62,18 @@ void AddCliOptions(CLI::App& app, tessvar::CliOptions& o, tessvar::IecCliOptions
       "Ctrl+C. Every change of the window's status line goes to stderr with its time.\n"
       "Exit codes: 0 all data sets presented (or the recording time ran out), 1 the start "
       "was refused (the window's message is on stderr), 2 timed out or the run stopped "
-      "early, 130 interrupted (SIGINT/SIGTERM).");
+      "early, 130 interrupted (SIGINT/SIGTERM). With --clock-sync or --delay: 1 also when "
+      "the command failed (its message is the outcome line), 130 still wins; otherwise the "
+      "data-set codes. --rtc-check and --energy-check: 0 when the check succeeded, else 1.");
   AddServiceOptions(app, service);
+  AddRunCommandOptions(app, command);
 }
 
 tessvar::KrellonSeams PosixSeams() {
   using namespace tessvar;
   KrellonSeams seams;
-  seams.enumerateSerialPorts = [] { return EnumerateSerialDevices(); };
+  seams.enumerateSerialPorts = [] { return SerialPortChoices(); };
+  seams.serialPortProblem = [](std::string_view port) { return SerialPortProblem(port); };
   seams.makeSerialPort = [] { return MakePosixSerialPort(); };
   seams.makeTcpSocket = [] { return MakePosixTcpSocket(); };
   seams.configureSerial = [](std::string_view) {};
@@ -81,7 +89,10 @@ int main(int argc, char** argv) {
   IecCliOptions iec;
   std::optional<double> timeoutSec;
   ServiceOptions service;
-  AddCliOptions(app, o, iec, timeoutSec, service);
+  RunCommandKind commandKind = RunCommandKind::kNone;
+  AddCliOptions(app, o, iec, timeoutSec, service, commandKind);
+  TrafficCliOptions trafficOptions;
+  AddTrafficOptions(app, trafficOptions);
   CLI11_PARSE(app, argc, argv);
 
   std::signal(SIGINT, OnSignal);
@@ -119,6 +130,11 @@ int main(int argc, char** argv) {
   if (o.record) host.saveAnswer = *o.record;
   if (AnyServiceCommand(service)) return RunServiceCommand(service, o.json, window, host, g_stop);
 
+  TrafficOutput traffic(trafficOptions, window.Traffic(), std::cerr);
+  if (const auto error = traffic.Open()) {
+    std::cerr << "tessvar-cli: " << *error << std::endl;
+    return 1;
+  }
   uint64_t printed = 0;
   d.UserClick(idc::kStart);  // "Старт"
   if (!window.Run().m_running) {
@@ -126,27 +142,40 @@ int main(int argc, char** argv) {
     return 1;
   }
   CRunControl& run = window.RunControl();
+  RunCommand command(commandKind, o.json, window, host);
   bool enough = false, timedOut = false;
   const uint64_t deadline =
       timeoutSec ? clock.MonotonicMs() + static_cast<uint64_t>(*timeoutSec * 1000.0) : 0;
   const auto done = [&] {
+    traffic.Drain();
     while (!enough && printed < run.DataSetsPresented()) {
       std::cout << DataSetLine(window, o.json) << std::endl;
       ++printed;
       enough = o.dataSets && printed >= *o.dataSets;
     }
     timedOut = timedOut || (timeoutSec && clock.MonotonicMs() >= deadline);
-    return enough || timedOut || g_stop != 0 || !window.Run().m_running;
+    return enough || timedOut || g_stop != 0 || !window.Run().m_running || command.EndsRun() ||
+           command.PressDue(run.DataSetsPresented());
   };
-  while (!done()) host.RunFor(timeoutSec ? std::min<uint64_t>(1000, deadline - clock.MonotonicMs() + 1) : 1000, done);
+  for (;;) {
+    command.AfterDataSets(std::min(printed, run.DataSetsPresented()));
+    if (done()) {
+      if (!command.PressDue(run.DataSetsPresented())) break;
+      continue;
+    }
+    host.RunFor(timeoutSec ? std::min<uint64_t>(1000, deadline - clock.MonotonicMs() + 1) : 1000, done);
+  }
   // The recording time may have stopped the run already; otherwise press "Стоп" so the
   // recording file is closed cleanly.
   const bool stoppedByItself = !window.Run().m_running;
   if (window.Run().m_running) {
     if (!d.UserClick(idc::kStop)) run.OnStop();
   }
-  if (enough) return 0;
+  const bool commandOk = command.Finish();
+  traffic.Drain();
   if (g_stop != 0) return 130;
+  if (!commandOk) return 1;
+  if (enough) return 0;
   if (stoppedByItself && o.recordTime && !o.dataSets) return 0;  // the recording time ran out
   return 2;
 }

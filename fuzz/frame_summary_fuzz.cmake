@@ -1,0 +1,1 @@
+tessvar_add_fuzzer(frame_summary_fuzz SOURCE frame_summary_fuzz.cpp DEPS tessvar_monitor)

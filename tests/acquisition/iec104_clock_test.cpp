@@ -1,0 +1,244 @@
+// The МЭК-104 clock command through the run's engine against the simulated station over
+// loopback TCP, with real threads: the command sends nothing on the window thread, the
+// connection thread sends C_CS_NA_1, the station's clock follows the computer's and polling
+// goes on; a refused synchronisation ends the connection with its message. Waits are
+// bounded in count; no duration is asserted.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "acquisition/iec104_engine.h"
+#include "link/serial_line.h"
+#include "link/tcp_link.h"
+#include "platform/memory_serial_port.h"
+#include "platform/posix/posix_tcp_socket.h"
+#include "platform/posix/real_clock.h"
+#include "sim/iec104_station.h"
+#include "sim/main/sim_server.h"
+#include "tests/sim/sim_fixture.h"
+
+namespace tessvar::test {
+namespace {
+
+// Passes everything to a real socket and notes which thread sent which APDU types.
+class WatchedSocket : public TcpSocket {
+ public:
+  struct Sent {
+    std::thread::id thread;
+    std::vector<uint8_t> bytes;
+  };
+  explicit WatchedSocket(std::unique_ptr<TcpSocket> inner) : inner_(std::move(inner)) {}
+  bool Create() override { return inner_->Create(); }
+  bool IsValid() const override { return inner_->IsValid(); }
+  bool Connect(uint32_t ip, uint16_t port, uint32_t ms) override { return inner_->Connect(ip, port, ms); }
+  int ConnectBegin(uint32_t ip, uint16_t port) override { return inner_->ConnectBegin(ip, port); }
+  int ConnectWait(uint32_t ms) override { return inner_->ConnectWait(ms); }
+  long Send(std::span<const uint8_t> bytes) override {
+    {
+      std::lock_guard lock(mutex_);
+      sent_.push_back({std::this_thread::get_id(), {bytes.begin(), bytes.end()}});
+    }
+    return inner_->Send(bytes);
+  }
+  int WaitReadable(uint32_t ms) override { return inner_->WaitReadable(ms); }
+  long Recv(std::span<uint8_t> buffer) override { return inner_->Recv(buffer); }
+  void ShutdownSend() override { inner_->ShutdownSend(); }
+  void Close() override { inner_->Close(); }
+
+  std::vector<Sent> SentSoFar() {
+    std::lock_guard lock(mutex_);
+    return sent_;
+  }
+
+ private:
+  std::unique_ptr<TcpSocket> inner_;
+  std::mutex mutex_;
+  std::vector<Sent> sent_;
+};
+
+// C_CS_NA_1 in an I-format APDU: 68 len, four control octets with bit 0 clear, type 103.
+bool IsClockSync(const std::vector<uint8_t>& b) {
+  return b.size() >= 7 && b[0] == 0x68 && (b[2] & 1) == 0 && b[6] == 0x67;
+}
+
+class Station {
+ public:
+  Station(sim::Iec104FaultPlan plan, const WallTime& deviceTime)
+      : description_(sim::test::SmallDescription()) {
+    sim::ServerConfig config;
+    config.tcp = "127.0.0.1:0";
+    transducer_ = std::make_unique<sim::Transducer>(clock_, description_, sim::TransducerOptions{});
+    transducer_->ClockOfDevice().Set(deviceTime);
+    server_ = std::make_unique<sim::SimServer>(config, clock_, *transducer_, faults_, stats_);
+    server_->SetSessionFactory([this, plan](sim::SimServer::Transport) {
+      return std::make_unique<sim::Iec104Station>(sim::Iec104StationOptions{}, plan, *transducer_,
+                                                  description_, stats_);
+    });
+    std::string error;
+    EXPECT_TRUE(server_->Open(error)) << error;
+    thread_ = std::thread([this] { server_->Run(stop_, 20); });
+  }
+  ~Station() { Stop(); }
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  uint16_t Port() const { return server_->TcpPort(); }
+  const DeviceDescription& Description() const { return description_; }
+  // Read only after Stop: the server thread sets it.
+  WallTime DeviceNow() const { return transducer_->ClockOfDevice().Now(); }
+
+ private:
+  RealClock clock_;
+  DeviceDescription description_;
+  std::unique_ptr<sim::Transducer> transducer_;
+  sim::FaultInjector faults_;
+  sim::SimStats stats_;
+  std::unique_ptr<sim::SimServer> server_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// The window thread's queue of posted closures; the test thread plays the window.
+class WindowQueue {
+ public:
+  void Post(std::function<void()> fn) {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(fn));
+  }
+  void RunAll() {
+    for (;;) {
+      std::function<void()> fn;
+      {
+        std::lock_guard lock(mutex_);
+        if (queue_.empty()) return;
+        fn = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      fn();
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::deque<std::function<void()>> queue_;
+};
+
+struct Client {
+  explicit Client(Station& station) {
+    auto watched = std::make_unique<WatchedSocket>(MakePosixTcpSocket());
+    socket = watched.get();
+    tcp = std::make_unique<CTcpLink>(std::move(watched), clock);
+    settings.iecReadMode = IecReadMode::GroupPoll;
+    settings.deviceAddress = 1;
+    settings.pollPeriodMs = 100;
+    settings.iec104Port = station.Port();
+    settings.timeBase = TimeBase::Local;
+    EngineContext ctx{clock, settings, station.Description(), serial, *tcp,
+                      [this] { return clock.LocalNow(); }, [] {},
+                      [this](std::function<void()> fn) { window.Post(std::move(fn)); }};
+    engine = std::make_unique<Iec104Engine>(ctx);
+  }
+  ~Client() { engine->Close(LinkClose::kStop); }
+
+  // Ticks as the window would until `done` holds; false when it never did (bounded).
+  bool TickUntil(const std::function<bool(const CollectOutcome&)>& done) {
+    for (int i = 0; i < 300; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      window.RunAll();
+      std::vector<uint8_t> reply;
+      const CollectOutcome out = engine->Collect(reply);
+      if (done(out)) return true;
+    }
+    return false;
+  }
+
+  RealClock clock;
+  ConnectionSettings settings;
+  CSerialLine serial{std::make_unique<MemorySerialPort>(clock), clock};
+  WatchedSocket* socket = nullptr;
+  std::unique_ptr<CTcpLink> tcp;
+  WindowQueue window;
+  std::unique_ptr<Iec104Engine> engine;
+};
+
+WallTime FarFromNow() {
+  WallTime t;
+  t.year = 2020;
+  t.month = 1;
+  t.day = 1;
+  t.hour = 3;
+  return t;
+}
+
+int64_t MsOfDay(const WallTime& t) {
+  return ((t.hour * 60 + t.minute) * 60 + t.second) * 1000LL + t.millisecond;
+}
+
+TEST(Iec104ClockCommand, WorkerSendsTheCommandAndTheStationClockFollows) {
+  Station station({}, FarFromNow());
+  Client client(station);
+  ASSERT_EQ(client.engine->Connect({0x7F000001, std::nullopt}), ConnectOutcome::kConnected);
+  ASSERT_FALSE(client.engine->SendFirstRequest({}).stop);
+  ASSERT_TRUE(client.TickUntil([](const CollectOutcome& o) { return o.showConverterTime; }));
+
+  const auto window = std::this_thread::get_id();
+  const ClockWriteOutcome out = client.engine->WriteClock({});
+  EXPECT_EQ(out.then, ClockWriteOutcome::Then::kResumePolling);
+  EXPECT_EQ(out.message, "");
+  // The command went out, from the connection thread; then data sets come again.
+  ASSERT_TRUE(client.TickUntil([&](const CollectOutcome&) {
+    for (const auto& s : client.socket->SentSoFar())
+      if (IsClockSync(s.bytes)) return true;
+    return false;
+  }));
+  ASSERT_TRUE(client.TickUntil([&](const CollectOutcome& o) {
+    return o.showConverterTime && client.engine->ClockSyncsConfirmed() == 1;
+  }));
+  for (const auto& s : client.socket->SentSoFar()) EXPECT_NE(s.thread, window);
+
+  client.engine->Close(LinkClose::kStop);
+  station.Stop();
+  const int64_t skew = MsOfDay(station.DeviceNow()) - MsOfDay(client.clock.LocalNow());
+  EXPECT_LE(std::abs(skew), 20) << skew;
+}
+
+TEST(Iec104ClockCommand, RefusedSynchronisationEndsTheConnectionWithItsMessage) {
+  struct Case {
+    uint8_t cause;  // 0: the confirmation cause with P/N set
+    std::string message;
+  };
+  const Case cases[] = {
+      {0, "Нет подтверждения активации/деактивации опроса"},
+      {45, "Неизвестная причина передачи"},
+      {47, "Неизвестный адрес объекта информации"},
+  };
+  for (const auto& c : cases) {
+    sim::Iec104FaultPlan plan;
+    plan.negativeClockCause = c.cause;
+    Station station(plan, FarFromNow());
+    Client client(station);
+    ASSERT_EQ(client.engine->Connect({0x7F000001, std::nullopt}), ConnectOutcome::kConnected);
+    ASSERT_FALSE(client.engine->SendFirstRequest({}).stop);
+    ASSERT_TRUE(client.TickUntil([](const CollectOutcome& o) { return o.showConverterTime; }));
+    client.engine->WriteClock({});
+    std::string message;
+    ASSERT_TRUE(client.TickUntil([&](const CollectOutcome& o) {
+      message = o.message;
+      return o.result != LinkResult::kGood;
+    })) << int(c.cause);
+    EXPECT_EQ(message, c.message) << int(c.cause);
+    EXPECT_EQ(client.engine->ClockSyncsConfirmed(), 0u) << int(c.cause);
+    client.engine->Close(LinkClose::kStop);
+    station.Stop();
+    EXPECT_EQ(station.DeviceNow().year, 2020) << int(c.cause);
+  }
+}
+
+}  // namespace
+}  // namespace tessvar::test
