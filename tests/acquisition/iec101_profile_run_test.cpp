@@ -143,7 +143,7 @@ TEST(Iec101Profile, ALostReplyIsAskedForAgainOnceWithTheSameFrameCountBit) {
     uint32_t failures;
   };
   // The tenth frame is a poll well inside the run; "2@9" loses the repetition too.
-  const Case cases[] = {{"no-reply:1@9", 0}, {"no-reply:2@9", 1}};
+  const Case cases[] = {{"no-reply:1@9", 0}, {"no-reply:2@9", 1}, {"late=700:1@9", 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rule);
     std::string error;
