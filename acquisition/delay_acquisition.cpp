@@ -25,6 +25,7 @@ void CRunControl::Impl::OnDelayAcquisition() {
     ctx.view.ShowText(RunText::kDelayField, std::to_string(*outcome.delayMs));
     ctx.view.Repaint();
     link->SendDelay(*outcome.delayMs);
+    if (ctx.clock.Cancelled()) return;  // "Стоп" while the station was told: stay stopped
   }
   if (outcome.then == Then::kStopAndRestart) OnStop();
   if (!outcome.message.empty()) ctx.host.MessageBox(outcome.message, run_texts::kError);

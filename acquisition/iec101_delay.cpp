@@ -43,11 +43,14 @@ DelayOutcome Iec101Engine::AcquireDelay() {
   if (!link_.RequestLinkStatus(address, params_)) return {Then::kNothing, {}, std::string(kDelayLinkStatusFailed)};
   if (!link_.ResetRemoteLink(address, params_)) return {Then::kNothing, {}, std::string(kDelayResetFailed)};
   refusal_.reset();
-  if (const auto delay = MeasureDelay()) return {Then::kRestart, delay, {}};
+  const auto delay = MeasureDelay();
+  if (ctx_.clock.Cancelled()) return {};  // stopped: no verdict, no restart
+  if (delay) return {Then::kRestart, delay, {}};
   if (refusal_) return {Then::kStopAndRestart, {}, std::string(IecRefusalText(*refusal_))};
   // No usable reply: what the station says to a class 2 poll names the reason.
   link_.RequestClass2(address, params_);
   ctx_.clock.Sleep(kCommandReplyWaitMs);
+  if (ctx_.clock.Cancelled()) return {};
   std::vector<uint8_t> reply;
   const auto second = static_cast<LinkResult>(link_.ReceiveFrame(reply, params_, decoder_));
   return {Then::kStopAndRestart, {}, std::string(IecRefusalText(second))};
@@ -64,6 +67,7 @@ std::optional<uint16_t> Iec101Engine::MeasureDelay() {
                       BuildDelayAcquisition(address, kCauseActivation, t0, params_.Asdu(),
                                             kIec101Originator));
   clock.Sleep(kCommandReplyWaitMs);
+  if (clock.Cancelled()) return std::nullopt;
   std::array<uint8_t, 256> buffer{};
   size_t n = ctx_.serial.ReadAvailable(buffer);
   if (!IsDelayAcknowledgement(std::span(buffer.data(), n), layout)) return std::nullopt;
@@ -86,6 +90,7 @@ std::optional<uint16_t> Iec101Engine::MeasureDelay() {
       firstAt = clock.MonotonicMs();
     }
     if (gathered.size() < expected) clock.Sleep(1);
+    if (clock.Cancelled()) return std::nullopt;
   }
   const auto v = DelayReplyTime(gathered, layout);
   if (!v || !tFirst) return std::nullopt;

@@ -23,8 +23,7 @@ void CKrellonDlg::OnPortTyped() {
   // A TCP port number typed for a network protocol is read from the list by the run; it is
   // not the serial port.
   const ProtocolKind p = SelectedProtocol();
-  if (p == ProtocolKind::ModbusAscii || p == ProtocolKind::ModbusRtu || p == ProtocolKind::Iec101)
-    settings_.portText = typed;
+  if (p != ProtocolKind::ModbusTcp && p != ProtocolKind::Iec104) settings_.portText = typed;
   const auto& items = d.Items(idc::kPortList);
   const auto it = std::find(items.begin(), items.end(), typed);
   // Typing a listed name chooses it; anything else leaves no item chosen.

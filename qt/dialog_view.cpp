@@ -1,9 +1,9 @@
 #include "qt/dialog_view.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -15,11 +15,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <algorithm>
 #include <charconv>
 
 #include "qt/app_icon.h"
 #include "qt/control_widgets.h"
+#include "qt/scaled_style.h"
 
 namespace tessvar::qt {
 
@@ -92,6 +94,9 @@ void DialogView::Build() {
     font = FitFont(asked, t, screen->availableGeometry().size(), kFrameReserve);
   }
   fontScale_ = asked.pointSizeF() > 0 ? font.pointSizeF() / asked.pointSizeF() : 1.0;
+  // The style's indicators and arrows keep their pixel size whatever the font; with a font
+  // shrunk to fit they would take the room of the captions beside them.
+  if (fontScale_ < 0.97) controlStyle_ = ScaledStyle::For(fontScale_);
   setFont(font);
   units_ = DialogUnits(font);
   setFixedSize(units_.X(t.width), units_.Y(t.height));
@@ -101,6 +106,7 @@ void DialogView::Build() {
   for (const ControlTemplate& c : t.controls) {
     QWidget* w = Create(c);
     if (!w) continue;
+    if (controlStyle_) w->setStyle(controlStyle_);
     if (c.kind == ControlKind::GroupBox) groups.push_back(w);
     if (c.id >= 0 && dialog_->Has(c.id) && !widgets_.count(c.id)) {
       w->setObjectName(QStringLiteral("ctl_%1").arg(c.id));
@@ -115,127 +121,6 @@ void DialogView::Build() {
   // Frames stay behind the controls they surround whatever the template order.
   for (QWidget* g : groups) g->lower();
   for (const auto& [id, w] : widgets_) Mirror(id);
-}
-
-QWidget* DialogView::Create(const ControlTemplate& c) {
-  const QRect r = units_.ToPixels(c.rect);
-  const QString text = FromUtf8(c.text);
-  const int id = c.id;
-  QWidget* w = nullptr;
-  switch (c.kind) {
-    case ControlKind::PushButton:
-    case ControlKind::DefaultPushButton:
-    case ControlKind::PushLikeCheckBox: {
-      auto* b = new QPushButton(this);
-      b->setAutoDefault(false);
-      b->setDefault(c.kind == ControlKind::DefaultPushButton);
-      b->setCheckable(c.kind == ControlKind::PushLikeCheckBox);
-      connect(b, &QPushButton::clicked, this, [this, id] {
-        if (!dialog_) return;
-        dialog_->UserClick(id);
-        Mirror(id);  // a refused click leaves a push-like box as the Dialog has it
-      });
-      w = b;
-      break;
-    }
-    case ControlKind::CheckBox:
-    case ControlKind::RadioButton: {
-      QAbstractButton* b = c.kind == ControlKind::CheckBox
-                               ? static_cast<QAbstractButton*>(new QCheckBox(this))
-                               : static_cast<QAbstractButton*>(new QRadioButton(this));
-      b->setAutoExclusive(false);  // the Dialog keeps a radio group exclusive
-      connect(b, &QAbstractButton::clicked, this, [this, id] {
-        if (!dialog_) return;
-        dialog_->UserClick(id);
-        if (dialog_ && dialog_->Has(id)) Mirror(id);
-      });
-      w = b;
-      break;
-    }
-    case ControlKind::GroupBox: {
-      auto* g = new QGroupBox(text, this);
-      g->setFocusPolicy(Qt::NoFocus);
-      w = g;
-      break;
-    }
-    case ControlKind::Text:
-    case ControlKind::ClickableText: {
-      QLabel* l;
-      if (c.kind == ControlKind::ClickableText) {
-        auto* cl = new ClickableLabel(this);
-        cl->setCursor(Qt::PointingHandCursor);
-        // A click on a tab takes the focus, so an open page sees the focus leave for a
-        // control of this window before the tab opens the next page.
-        cl->setFocusPolicy(Qt::ClickFocus);
-        cl->onClick = [this, id] {
-          if (dialog_) dialog_->UserClick(id);
-        };
-        l = cl;
-      } else {
-        l = new QLabel(this);
-      }
-      l->setTextFormat(Qt::PlainText);
-      l->setWordWrap(true);
-      l->setAlignment(((c.flags & ctl::kCentered) ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-      l->setText(text);
-      w = l;
-      break;
-    }
-    case ControlKind::Edit: {
-      auto* e = new QLineEdit(this);
-      connect(e, &QLineEdit::textEdited, this, [this, id](const QString& s) {
-        if (!dialog_) return;
-        if (!dialog_->UserType(id, s.toStdString()) && dialog_) Mirror(id);
-      });
-      e->installEventFilter(this);  // arrow keys step an attached spin
-      w = e;
-      break;
-    }
-    case ControlKind::DropDownList: {
-      auto* box = new QComboBox(this);
-      box->setEditable((c.flags & ctl::kEditable) != 0);
-      if (box->isEditable()) {
-        box->setInsertPolicy(QComboBox::NoInsert);  // typed text is not added to the list
-        connect(box->lineEdit(), &QLineEdit::textEdited, this, [this, id](const QString& s) {
-          if (!dialog_) return;
-          if (!dialog_->UserType(id, s.toStdString()) && dialog_) Mirror(id);
-        });
-      }
-      box->setMaxVisibleItems(std::max(1, (r.height() / std::max(1, box->fontMetrics().height())) - 1));
-      connect(box, QOverload<int>::of(&QComboBox::activated), this, [this, id](int index) {
-        if (!dialog_) return;
-        dialog_->UserSelect(id, index);
-        if (dialog_) Mirror(id);
-      });
-      w = box;
-      // The template height is that of the dropped-down list; the closed box is one line.
-      w->setGeometry(r.x(), r.y(), r.width(), std::min(r.height(), box->sizeHint().height()));
-      return w;
-    }
-    case ControlKind::Spin: {
-      auto* s = new SpinArrows(this);
-      s->onStep = [this, id](int delta) { Step(id, delta); };
-      w = s;
-      break;
-    }
-    case ControlKind::IpAddress: {
-      auto* ip = new Ipv4Edit(this);
-      ip->onEdited = [this, id](uint32_t a) {
-        if (!dialog_) return;
-        if (!dialog_->UserSetIpv4(id, a) && dialog_) Mirror(id);
-      };
-      w = ip;
-      break;
-    }
-    case ControlKind::Icon: {
-      auto* l = new QLabel(this);
-      l->setPixmap(AppIcon().pixmap(32, 32));
-      l->setGeometry(r.x(), r.y(), 32, 32);
-      return l;
-    }
-  }
-  if (w) w->setGeometry(r);
-  return w;
 }
 
 QWidget* DialogView::Control(int id) const {
@@ -319,11 +204,14 @@ void DialogView::Mirror(int id) {
       // Check boxes and radios give the box itself some room; buttons their bevel.
       const int room = IsButtonKind(kind) || kind == ControlKind::PushLikeCheckBox
                            ? 6
-                           : b->iconSize().width() + 8;
+                           : b->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, b) +
+                                 b->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, b) + 4;
       const QString shown = multiline ? WrapToWidth(text, b->fontMetrics(), w->width() - room) : text;
       if (b->text() != shown) b->setText(shown);
       if (b->isCheckable() || kind == ControlKind::CheckBox || kind == ControlKind::RadioButton)
         b->setChecked(s.checked);
+      if ((kind == ControlKind::CheckBox || kind == ControlKind::RadioButton) && !multiline)
+        FitCaption(w, *s.tmpl);
       break;
     }
     case ControlKind::GroupBox:
@@ -372,6 +260,28 @@ void DialogView::Mirror(int id) {
   if (w->isEnabled() != s.enabled) w->setEnabled(s.enabled);
   if (w->isVisibleTo(this) != s.visible) w->setVisible(s.visible);
   MirrorColors(w, s);
+}
+
+// The layout is in dialog units of the template's font; the font drawn may be wider (another
+// family, a font shrunk to fit the screen), and a caption would then be cut. The caption
+// grows to the right up to the next control or the edge of its frame, never over either.
+void DialogView::FitCaption(QWidget* w, const ControlTemplate& t) {
+  const QRect base = units_.ToPixels(t.rect);
+  const int needed = w->sizeHint().width();
+  int right = width() - 1;
+  const QRect wanted(base.x(), base.y(), std::max(needed, base.width()), base.height());
+  for (QObject* o : children()) {
+    auto* other = qobject_cast<QWidget*>(o);
+    if (!other || other == w || other->isWindow()) continue;
+    const QRect g = other->geometry();
+    if (qobject_cast<QGroupBox*>(other)) {
+      if (g.contains(base)) right = std::min(right, g.right() - 2);  // stays in its frame
+      continue;
+    }
+    if (g.intersects(wanted) && g.x() > base.x()) right = std::min(right, g.x() - 2);
+  }
+  const int fitted = std::clamp(needed, base.width(), std::max(base.width(), right - base.x() + 1));
+  if (w->width() != fitted) w->resize(fitted, w->height());
 }
 
 void DialogView::MirrorColors(QWidget* w, const ControlState& s) {

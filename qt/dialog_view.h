@@ -56,8 +56,17 @@ class DialogView : public QWidget, public DialogObserver {
 
  private:
   void Build();
+  // The widget of one template control, wired to the Dialog (dialog_view_controls.cpp).
   QWidget* Create(const ControlTemplate& c);
+  QWidget* CreateButton(const ControlTemplate& c);
+  QWidget* CreateCheckOrRadio(const ControlTemplate& c);
+  QWidget* CreateLabel(const ControlTemplate& c);
+  QWidget* CreateEdit(int id);
+  QWidget* CreateDropDown(const ControlTemplate& c, const QRect& r);
+  QWidget* CreateIpAddress(int id);
   void Mirror(int id);
+  // A check box or radio caption wider than its rectangle takes the free room to its right.
+  void FitCaption(QWidget* w, const ControlTemplate& t);
   void MirrorColors(QWidget* w, const ControlState& s);
   void OnFocusChanged(QWidget* old, QWidget* now);
   void Step(int spinId, int delta);
@@ -71,6 +80,8 @@ class DialogView : public QWidget, public DialogObserver {
   std::vector<std::pair<QString, int>> menu_;  // text, command
   bool innerPage_ = false;
   qreal fontScale_ = 1.0;  // the font used over the one the template asks for
+  // With a shrunk font: the style whose indicators and list arrows shrink with it.
+  QStyle* controlStyle_ = nullptr;
   QMetaObject::Connection focusConnection_;
 };
 

@@ -91,7 +91,7 @@ TrafficWindow::TrafficWindow(monitor::TrafficCapture& capture, QWidget* parent)
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  const int widths[] = {70, 90, 24, 44, 330};
+  const int widths[] = {64, 104, 28, 44, 360};
   for (int c = 0; c < 5; ++c) table_->setColumnWidth(c, widths[c]);
 
   auto* side = new QWidget(splitter);
@@ -109,6 +109,12 @@ TrafficWindow::TrafficWindow(monitor::TrafficCapture& capture, QWidget* parent)
   splitter->setStretchFactor(1, 1);
   layout->addWidget(splitter);
 
+  // The table follows new rows until the user scrolls away from the end, and again once
+  // they scroll back to it.
+  QScrollBar* bar = table_->verticalScrollBar();
+  connect(bar, &QScrollBar::valueChanged, this, [this, bar](int v) {
+    if (!autoScrolling_) follow_ = v >= bar->maximum();
+  });
   auto* copy = new QShortcut(QKeySequence::Copy, table_);
   connect(copy, &QShortcut::activated, this, [this] { CopySelection(); });
 
@@ -150,10 +156,12 @@ void TrafficWindow::BuildToolbar(QVBoxLayout* layout) {
 }
 
 void TrafficWindow::PollNow() {
-  auto* bar = table_->verticalScrollBar();
-  const bool atEnd = bar->value() == bar->maximum();
   model_->Poll();
-  if (atEnd && !monitor_->Paused()) table_->scrollToBottom();
+  if (follow_ && !monitor_->Paused()) {
+    autoScrolling_ = true;
+    table_->scrollToBottom();
+    autoScrolling_ = false;
+  }
   RefreshCounters();
 }
 

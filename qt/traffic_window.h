@@ -66,6 +66,8 @@ class TrafficWindow : public QWidget {
   QCheckBox* control_ = nullptr;
   QCheckBox* faults_ = nullptr;
   QTimer* timer_ = nullptr;
+  bool follow_ = true;         // keep the newest row in view
+  bool autoScrolling_ = false;  // the window itself is moving the scroll bar
 };
 
 }  // namespace tessvar::qt

@@ -50,6 +50,7 @@ TrendWindow::TrendWindow(CKrellonDlg& window, Clock& clock, QWidget* parent)
   axisX_->setTitleText(QStringLiteral("с"));
   axisX_->setLabelFormat(QStringLiteral("%.0f"));
   axisY_ = new QValueAxis(chart_);
+  axisY_->setLabelFormat(QStringLiteral("%.4g"));
   chart_->addAxis(axisX_, Qt::AlignBottom);
   chart_->addAxis(axisY_, Qt::AlignLeft);
   failures_ = new QScatterSeries(chart_);
@@ -61,8 +62,10 @@ TrendWindow::TrendWindow(CKrellonDlg& window, Clock& clock, QWidget* parent)
   failures_->attachAxis(axisY_);
   auto* view = new QChartView(chart_, splitter);
   view->setRenderHint(QPainter::Antialiasing);
-  splitter->setStretchFactor(0, 1);
-  splitter->setStretchFactor(1, 4);
+  list_->setMaximumWidth(220);
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({150, 750});
   layout->addWidget(splitter);
 
   connect(list_, &QListWidget::itemChanged, this, [this] { Redraw(); });

@@ -41,8 +41,10 @@ def report(name, log):
                                             min(d), max(d), statistics.pstdev(d), drift))
 
 
-def window(log):
+def window(log, watch=False):
     env = dict(os.environ, CADENCE_LOG=log, QT_QPA_PLATFORM="xcb")
+    if watch:
+        env["TESSVAR_BENCH_WATCH"] = "1"
     subprocess.run(["xvfb-run", "-a", find("tessvar_qt_bench"), "run", str(seconds), str(period),
                     peer, dat], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -65,7 +67,8 @@ def cli(log):
 
 
 print("poll period %d ms, %d s per front end" % (period, seconds))
-for name, runner in (("window", window), ("tessvar-cli", cli)):
+# "window+watch": the same with the "Обмен" and "Тренд" windows open (every quantity plotted).
+for name, runner in (("window", window), ("window+watch", lambda log: window(log, True)), ("tessvar-cli", cli)):
     with tempfile.NamedTemporaryFile(suffix=".log") as log:
         runner(log.name)
         report(name, log.name)

@@ -30,6 +30,12 @@
 #include "platform/posix/posix_tcp_socket.h"
 #include "platform/posix/real_clock.h"
 #include "qt/qt_clock.h"
+#include "qt/traffic_window.h"
+#ifdef TESSVAR_HAVE_CHARTS
+#include <QListWidget>
+
+#include "qt/trend_window.h"
+#endif
 #include "qt/qt_window_host.h"
 #include "tools/make_samples/sample_set.h"
 
@@ -179,6 +185,19 @@ int Run(int seconds, int pollMs, const QString& sim, const QString& sample) {
   counter.d = &d;
   d.AddObserver(&counter);
   d.UserClick(idc::kStart);
+  // TESSVAR_BENCH_WATCH=1: the "Обмен" and "Тренд" windows open beside it for the whole run
+  // (every quantity ticked), to see what watching costs the poll.
+  std::unique_ptr<QWidget> traffic, trend;
+  if (qEnvironmentVariableIsSet("TESSVAR_BENCH_WATCH")) {
+    traffic = std::make_unique<qt::TrafficWindow>(w.dlg->Traffic());
+    traffic->show();
+#ifdef TESSVAR_HAVE_CHARTS
+    auto t = std::make_unique<qt::TrendWindow>(*w.dlg, w.clock);
+    for (int i = 0; i < t->Quantities()->count(); ++i) t->Quantities()->item(i)->setCheckState(Qt::Checked);
+    t->show();
+    trend = std::move(t);
+#endif
+  }
   QTimer::singleShot(seconds * 1000, [] { QApplication::exit(0); });
   QApplication::exec();
   const bool running = w.dlg->Run().m_running;

@@ -116,5 +116,5 @@ timeout 10 "$CLI" --dat "$SAMPLES/rtu-two-channel.dat" --protocol "MODBUS RTU" -
   --data-sets 1 >/dev/null 2>"$WORK/refused.err"
 RC=$?
 [ "$RC" = 1 ] || fail "refused start exit $RC"
-grep -q "Ошибка: Не могу открыть /nonexistent/tty" "$WORK/refused.err" || fail "refusal text: $(cat "$WORK/refused.err")"
+grep -q "Ошибка: Нет такого порта: /nonexistent/tty" "$WORK/refused.err" || fail "refusal text: $(cat "$WORK/refused.err")"
 echo "cli end-to-end: ok"

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "app/control_ids.h"
+#include "app/main_window_template.h"
+#include "app/trend_recorder.h"
+#include "acquisition/presentation.h"
 #include "monitor/frame_summary.h"
 #include "tests/acquisition/window_fixture.h"
 
@@ -63,6 +66,38 @@ TEST(TrafficRunTest, FaultsAreMarkedAndCounted) {
     EXPECT_GE(counters.requests, counters.good + 1);
     rig.Click(idc::kStop);
   }
+}
+
+// The trend takes the value boxes' numbers after each data set, across the restart a failure
+// causes, and notes each failure once.
+TEST(TrafficRunTest, TrendFollowsTheValueBoxesAcrossARestart) {
+  WindowRig rig("rtu-two-channel.dat", ModbusFraming::Rtu);
+  sim::FaultRule rule;
+  rule.kind = sim::FaultKind::NoReply;
+  rule.trigger.count = 1;
+  rule.trigger.skip = 3;
+  rig.peer->SetFaults({rule});
+  TrendRecorder trend(*rig.window, rig.clock);
+  size_t udc1 = trend.QuantityCount();
+  for (size_t q = 0; q < trend.QuantityCount(); ++q)
+    if (trend.Name(q) == "Udc1") udc1 = q;
+  ASSERT_LT(udc1, trend.QuantityCount());
+  const int field = FindValueField(PresentedSlots()[udc1].slot)->fieldId;
+  rig.Click(idc::kStart);
+  std::vector<double> shown;
+  for (int i = 0; i < 6; ++i) {
+    ASSERT_TRUE(rig.RunDataSets(1));
+    trend.Poll();
+    shown.push_back(*ParsePresentedNumber(rig.Text(field)));
+  }
+  const auto& series = trend.Series(udc1);
+  ASSERT_EQ(series.size(), shown.size());
+  for (size_t i = 0; i < shown.size(); ++i) EXPECT_EQ(series[i].value, shown[i]);
+  for (size_t i = 1; i < series.size(); ++i) EXPECT_GT(series[i].seconds, series[i - 1].seconds);
+  EXPECT_EQ(rig.State().m_failureCount, 1);
+  ASSERT_EQ(trend.Failures().size(), 1u);
+  EXPECT_FALSE(trend.Poll());  // nothing new: nothing added
+  rig.Click(idc::kStop);
 }
 
 }  // namespace

@@ -157,7 +157,8 @@ struct Iec101WaitCase {
   // The click comes `afterMs` after the line carried the frame `trigger` picks.
   std::function<bool(std::span<const uint8_t>)> trigger;
   uint32_t afterMs;
-  bool clockCommand;
+  bool clockCommand;  // a command pressed during the run
+  int button = idc::kClockSync;
 };
 
 bool FixedWithFunction(std::span<const uint8_t> f, uint8_t function) {
@@ -241,7 +242,7 @@ TEST_P(StopDuringIec101Wait, SendsNothingMoreAfterStop) {
   if (c.clockCommand) {
     host.RunFor(3000);
     ASSERT_TRUE(window->Run().m_running);
-    d.UserClick(idc::kClockSync);
+    d.UserClick(c.button);
   }
   host.RunFor(20000, [&] { return stoppedAt.has_value(); });
   d.RemoveObserver(&watch);
@@ -264,7 +265,13 @@ INSTANTIATE_TEST_SUITE_P(
         Iec101WaitCase{"interrogation", [](auto f) { return VariableWithType(f, 100); }, 100,
                        false},
         Iec101WaitCase{"clock_command", [](auto f) { return VariableWithType(f, 103); }, 100,
-                       true}),
+                       true},
+        Iec101WaitCase{"delay_acquisition", [](auto f) { return VariableWithType(f, 106); }, 100,
+                       true, idc::kDelayButton},
+        // The measured delay told to the station (cause 3): the run must not start again.
+        Iec101WaitCase{"delay_sent_back",
+                       [](auto f) { return VariableWithType(f, 106) && f.size() > 8 && f[8] == 3; },
+                       100, true, idc::kDelayButton}),
     [](const ::testing::TestParamInfo<Iec101WaitCase>& info) { return info.param.wait; });
 
 // After a failed exchange the values are drawn grey until a data set arrives again; the

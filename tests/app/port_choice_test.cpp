@@ -109,7 +109,9 @@ TEST_F(MainWindowTest, TypingAListedNameChoosesItAndAByIdNameIsListed) {
   EXPECT_EQ(D().Selection(idc::kPortList), -1);
   EXPECT_EQ(dlg->Settings().portText, "/dev/ttyUSB");
   // Another protocol and back: the typed port is still shown and used.
-  SelectProtocol(2);  // MODBUS TCP/IP
+  SelectProtocol(2);  // MODBUS TCP/IP: a typed number is the TCP port, not the serial one
+  ASSERT_TRUE(D().UserType(idc::kPortList, "1502"));
+  EXPECT_EQ(dlg->Settings().portText, "/dev/ttyUSB");
   SelectProtocol(1);
   EXPECT_EQ(D().Text(idc::kPortList), "/dev/ttyUSB");
   EXPECT_EQ(dlg->Settings().portText, "/dev/ttyUSB");

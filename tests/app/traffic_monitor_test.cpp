@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "app/traffic_monitor.h"
+#include "app/trend_recorder.h"
+#include "tests/app/app_fixture.h"
 #include "model/connection_settings.h"
 #include "platform/virtual_clock.h"
 
@@ -128,8 +131,8 @@ TEST(TrafficMonitor, CopiedAndSavedTextAndPcap) {
   EXPECT_EQ(r.monitor.RowsText({2, 7}).find("\t←\t7\t"), r.monitor.RowsText({2}).find("\t←\t7\t"));
 
   const auto dir = std::filesystem::temp_directory_path();
-  const std::string text = (dir / ("tessvar_traffic_" + std::to_string(::getpid()) + ".txt")).string();
-  const std::string pcap = (dir / ("tessvar_traffic_" + std::to_string(::getpid()) + ".pcap")).string();
+  const std::string text = (dir / ("tessvar_traffic_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".txt")).string();
+  const std::string pcap = (dir / ("tessvar_traffic_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".pcap")).string();
   std::string error;
   ASSERT_TRUE(r.monitor.SaveText(text, error)) << error;
   std::ifstream in(text, std::ios::binary);
@@ -148,3 +151,48 @@ TEST(TrafficMonitor, CopiedAndSavedTextAndPcap) {
 
 }  // namespace
 }  // namespace tessvar
+
+namespace tessvar::test {
+namespace {
+
+TEST(TrendNumbers, PresentedTextsReadAsNumbers) {
+  const std::vector<std::pair<std::string, std::optional<double>>> cases = {
+      {"12.5", 12.5}, {"-0.031", -0.031}, {"1 500", 1500}, {"50000", 50000}, {"3,25", 3.25},
+      {"", std::nullopt}, {"---", std::nullopt}, {"12.5 В", std::nullopt}, {"1e3", 1000},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(ParsePresentedNumber(text), expected) << text;
+}
+
+class WatchMenuTest : public MainWindowTest {};
+
+TEST_F(WatchMenuTest, MenuItemsOpenTheWindowsTheProgramHas) {
+  int traffic = 0, trend = 0;
+  KrellonSeams seams;
+  seams.enumerateSerialPorts = [] { return std::vector<std::string>{}; };
+  seams.openTrafficMonitor = [&] { ++traffic; };
+  seams.openTrend = [&] { ++trend; };
+  dlg = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
+  dlg->OnInitDialog();
+  std::vector<std::string> texts;
+  for (const auto& item : dlg->SystemMenu()) texts.push_back(item.text);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "Обмен"), texts.end());
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "Тренд"), texts.end());
+  dlg->OnSysCommand(idc::kTrafficCommand);
+  dlg->OnSysCommand(idc::kTrendCommand);
+  dlg->OnSysCommand(idc::kTrafficCommand);
+  EXPECT_EQ(traffic, 2);
+  EXPECT_EQ(trend, 1);
+}
+
+TEST_F(WatchMenuTest, WithoutTheWindowsNoItems) {
+  Open();
+  for (const auto& item : dlg->SystemMenu()) {
+    EXPECT_NE(item.text, "Обмен");
+    EXPECT_NE(item.text, "Тренд");
+  }
+  dlg->OnSysCommand(idc::kTrafficCommand);  // nothing to open, nothing happens
+  EXPECT_TRUE(host.messages.empty());
+}
+
+}  // namespace
+}  // namespace tessvar::test

@@ -3,6 +3,7 @@
 // nothing is marked malformed or warned about.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -31,7 +32,7 @@ struct FileCase {
 
 std::string TempPath(const std::string& name) {
   return (std::filesystem::temp_directory_path() /
-          ("tessvar_pcap_" + name + "_" + std::to_string(::getpid()) + ".pcap"))
+          ("tessvar_pcap_" + name + "_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".pcap"))
       .string();
 }
 

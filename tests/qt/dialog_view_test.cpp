@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QToolButton>
 #include <map>
@@ -18,6 +19,7 @@
 
 #include "qt/control_widgets.h"
 #include "qt/dialog_view.h"
+#include "qt/scaled_style.h"
 #include "tests/qt/test_template.h"
 
 using namespace tessvar;
@@ -362,6 +364,86 @@ class DialogViewTest : public QObject {
     Get<QLineEdit>(80)->setFocus();
     QTRY_COMPARE_WITH_TIMEOUT(dialog_->Focus(), 80, 2000);
     QCOMPARE(calls_["kill60"], 1);
+  }
+
+  // A list that takes typed text: what is typed reaches the model, a chosen item shows in
+  // the edit, and a text the list lacks stays shown.
+  void anEditableListTakesTypedText() {
+    int typed = 0;
+    dialog_->OnEditChange(72, [&] { ++typed; });
+    for (const char* p : {"ttyS0", "ttyUSB0"}) dialog_->AddItem(72, p);
+    auto* box = Get<QComboBox>(72);
+    QVERIFY(box->isEditable());
+    QVERIFY(!Get<QComboBox>(70)->isEditable());
+    box->lineEdit()->setFocus();
+    box->lineEdit()->clear();
+    QTest::keyClicks(box->lineEdit(), QStringLiteral("/dev/pts/3"));
+    QCOMPARE(dialog_->Text(72), std::string("/dev/pts/3"));
+    QCOMPARE(typed, 10);
+    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    QCOMPARE(box->count(), 2);  // typed text is not added to the list
+    dialog_->SetSelection(72, 1);
+    QCOMPARE(box->currentText(), QStringLiteral("ttyUSB0"));
+    QCOMPARE(dialog_->Text(72), std::string("ttyUSB0"));
+    dialog_->SetSelection(72, -1);
+    dialog_->SetText(72, "/dev/serial/by-id/usb-FTDI");
+    QCOMPARE(box->currentText(), QStringLiteral("/dev/serial/by-id/usb-FTDI"));
+  }
+
+  // A caption wider than its rectangle grows to the right into free room, but never over
+  // the next control nor out of its frame.
+  void aWideCaptionTakesFreeRoomOnly() {
+    const qt::DialogUnits& u = view_->Units();
+    struct Case {
+      int id;
+      DialogRect rect;  // of the template
+      const char* text;
+      int rightLimit;  // pixels: the next control or the frame, -1 for the window's edge
+    };
+    const int nextControl = u.ToPixels({70, 32, 60, 30}).left() - 2;  // the multiline radio
+    const Case cases[] = {
+        {30, {200, 80, 50, 10}, "Сохранить в файл с длинным именем", -1},
+        {41, {10, 44, 55, 10}, "Чтение (102) с длинным текстом", nextControl},
+        // Its rectangle already reaches the next control: it keeps it.
+        {40, {10, 32, 60, 10}, "Опрос группы с длинным текстом", nextControl},
+    };
+    for (const Case& c : cases) {
+      dialog_->SetText(c.id, c.text);
+      QWidget* w = view_->Control(c.id);
+      const QRect base = u.ToPixels(c.rect);
+      const int limit = std::max(base.right(), c.rightLimit < 0 ? view_->width() - 1 : c.rightLimit);
+      QVERIFY2(w->geometry().right() <= limit, c.text);
+      QVERIFY2(w->width() > base.width() || base.right() == limit, c.text);
+      QCOMPARE(w->width(), std::max(base.width(), std::min(w->sizeHint().width(), limit - w->x() + 1)));
+    }
+    // A short caption again: back to its own rectangle.
+    dialog_->SetText(30, "Сохранить");
+    QCOMPARE(view_->Control(30)->width(), std::max(u.ToPixels({200, 80, 50, 10}).width(),
+                                                   view_->Control(30)->sizeHint().width()));
+  }
+
+  // Indicators and list arrows shrink with a font shrunk to fit the screen.
+  void theScaledStyleShrinksIndicatorsAndArrows() {
+    QStyle* half = qt::ScaledStyle::For(0.5);
+    QCOMPARE(qt::ScaledStyle::For(0.5), half);
+    QVERIFY(qt::ScaledStyle::For(0.75) != half);
+    const QStyle* app = QApplication::style();
+    for (QStyle::PixelMetric m : {QStyle::PM_IndicatorWidth, QStyle::PM_ExclusiveIndicatorHeight}) {
+      const int full = app->pixelMetric(m);
+      QVERIFY(half->pixelMetric(m) < full);
+      QVERIFY(std::abs(half->pixelMetric(m) - std::max(7, (full + 1) / 2)) <= 1);
+    }
+    QComboBox box;
+    box.resize(200, 30);
+    QStyleOptionComboBox option;
+    option.initFrom(&box);
+    option.rect = QRect(0, 0, 200, 30);
+    const QRect wide = app->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow);
+    const QRect narrow = half->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow);
+    const QRect field = half->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField);
+    QVERIFY(narrow.width() < wide.width());
+    QCOMPARE(narrow.right(), wide.right());
+    QVERIFY(field.right() < narrow.left());
   }
 
   void linesAreDrawnInDialogUnits() {

@@ -28,6 +28,7 @@ inline constexpr std::array kAllKinds{
     ControlTemplate{61, ControlKind::Edit, "00 : 00 : 15", {10, 106, 54, 12}, ctl::kReadOnly},
     ControlTemplate{70, ControlKind::DropDownList, "", {80, 90, 77, 60}},
     ControlTemplate{71, ControlKind::DropDownList, "", {80, 106, 54, 60}, ctl::kSorted},
+    ControlTemplate{72, ControlKind::DropDownList, "", {160, 106, 54, 60}, ctl::kEditable},
     ControlTemplate{80, ControlKind::Edit, "1", {10, 130, 36, 12}},
     ControlTemplate{81, ControlKind::Spin, "", {47, 127, 11, 18}},
     ControlTemplate{90, ControlKind::IpAddress, "", {80, 130, 96, 12}},

@@ -70,6 +70,18 @@ TEST(ModbusRequest, RtcTestFunctionCarriesTwoCodeOctets) {
             Bytes({0x01, 0x76, 0x02, 0x54, 0x56, 0x1C, 0xB6}));
 }
 
+TEST(ModbusRequest, RtcTestFunctionInAscii) {
+  // ':' 01 76 'T' 'V' LRC CR LF, LRC = -(01 + 76 + 54 + 56) = DF; the echo carries a count.
+  const std::string text = ":01765456DF\r\n";
+  const auto r = ParseAsciiRequest(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  ASSERT_EQ(r.status, RequestStatus::Complete);
+  EXPECT_EQ(r.request.function, 0x76);
+  EXPECT_EQ(r.request.exception, 0);
+  EXPECT_EQ(r.request.data, Bytes({0x54, 0x56}));
+  const auto reply = FrameAscii(1, BuildRtcTestReplyPdu(Bytes({0x54, 0x56})));
+  EXPECT_EQ(std::string(reply.begin(), reply.end()), ":0176025456DD\r\n");
+}
+
 TEST(ModbusRequest, QuantityAndByteCountRules) {
   struct Case {
     std::vector<uint8_t> pdu;
