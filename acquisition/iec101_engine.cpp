@@ -193,7 +193,7 @@ std::string Iec101Engine::AsduFieldText() const {
 }
 
 bool Iec101Engine::ValuesCameUntimed() const {
-  return decoder_.lastMonitorType == kMeNa1 || decoder_.lastMonitorType == kMeNd1;
+  return policy_.Untimed(decoder_.lastMonitorType);
 }
 
 std::optional<ConverterTime> Iec101Engine::DecodedConverterTime() const { return decoder_.time; }

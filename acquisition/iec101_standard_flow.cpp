@@ -15,8 +15,10 @@ bool Answered(uint8_t r) {
 uint8_t Iec101Engine::ReceiveRepeating(std::vector<uint8_t>& reply) {
   bool acd = false;
   uint8_t r = link_.ReceiveStandard(reply, params_, decoder_, acd);
-  if (r == Ft12Result::kNothing && policy_.repeatLostReply && link_.RepeatLast()) {
+  if (r == Ft12Result::kNothing && policy_.repeatLostReply && !ctx_.clock.Cancelled() &&
+      link_.RepeatLast()) {
     ctx_.clock.Sleep(kCommandReplyWaitMs);
+    if (ctx_.clock.Cancelled()) return r;
     r = link_.ReceiveStandard(reply, params_, decoder_, acd);
   }
   if (Answered(r)) class1Pending_ = acd;
@@ -25,9 +27,14 @@ uint8_t Iec101Engine::ReceiveRepeating(std::vector<uint8_t>& reply) {
 
 FirstRequestOutcome Iec101Engine::StandardFirstRequest() {
   const uint16_t address = LinkAddress();
+  // "Стоп" during a wait: return at once and send nothing more.
+  const auto stopped = [this] { return ctx_.clock.Cancelled(); };
   if (!softRestartPending_) {
-    if (!link_.RequestLinkStatus(address, params_)) return {true, std::string(kIecLinkInitFailed)};
+    const bool answered = link_.RequestLinkStatus(address, params_);
+    if (stopped()) return {};
+    if (!answered) return {true, std::string(kIecLinkInitFailed)};
     link_.ResetRemoteLink(address, params_);
+    if (stopped()) return {};
   }
   softRestartPending_ = false;
   class1Pending_ = false;
@@ -40,8 +47,10 @@ FirstRequestOutcome Iec101Engine::StandardFirstRequest() {
                       BuildInterrogation(address, 0, cause, params_.group, params_.Asdu(),
                                          kIec101Originator));
   ctx_.clock.Sleep(kCommandReplyWaitMs);
+  if (stopped()) return {};
   std::vector<uint8_t> reply;
   const uint8_t first = ReceiveRepeating(reply);
+  if (stopped()) return {};
   // The confirmation itself comes as class 1 data; here only the link acknowledgement.
   if (first != Ft12Result::kGood && first != Ft12Result::kSingleAck) {
     return {true, std::string(kIecNotConfirmed)};

@@ -136,7 +136,7 @@ std::string Iec104Engine::AsduFieldText() const {
 }
 
 bool Iec104Engine::ValuesCameUntimed() const {
-  return last_ && (last_->lastMonitorType == kMeNa1 || last_->lastMonitorType == kMeNd1);
+  return last_ && StationPolicy(ctx_.settings.iecProfile).Untimed(last_->lastMonitorType);
 }
 
 std::optional<ConverterTime> Iec104Engine::DecodedConverterTime() const {

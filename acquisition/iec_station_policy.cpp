@@ -21,6 +21,11 @@ IecStationPolicy StationPolicy(IecProfile profile) {
   return p;
 }
 
+bool IecStationPolicy::Untimed(uint8_t type) const {
+  if (type == kMeNa1 || type == kMeNd1) return true;
+  return decodeStandardTypes && (type == kMeNb1 || type == kMeNc1 || type == kItNa1);
+}
+
 std::vector<IecFloatScale> IecFloatScales(const DeviceDescription& description,
                                           const DcNominals& nominals) {
   std::vector<IecFloatScale> scales(description.entries.size());

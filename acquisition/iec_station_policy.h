@@ -21,6 +21,10 @@ struct IecStationPolicy {
   bool decodeStandardTypes = false;   // types 11, 13, 15, 36, 37
   bool groupMembersOnly = false;      // a group poll awaits only the group's members
   bool readEveryObject = false;       // the read mode reads each awaited object itself
+
+  // Whether values of this monitor type come without a time tag (the recorded line then
+  // carries the computer's time): 9 and 21, and for a standard station 11, 13 and 15.
+  bool Untimed(uint8_t type) const;
 };
 
 IecStationPolicy StationPolicy(IecProfile profile);

@@ -164,4 +164,20 @@ Ft12Reply ParseFt12ReplyStandard(std::span<const uint8_t> f, uint8_t addressSize
   return r;
 }
 
+std::span<const uint8_t> LastFt12Frame(std::span<const uint8_t> f, uint8_t addressSize) {
+  const size_t fixed = 4u + (addressSize == 2 ? 2u : 1u);
+  size_t at = 0, last = 0, frames = 0;
+  while (at < f.size()) {
+    size_t n = 0;
+    if (f[at] == kFt12SingleAck) n = 1;
+    else if (f[at] == kFt12Fixed) n = fixed;
+    else if (f[at] == kFt12Variable && at + 1 < f.size()) n = f[at + 1] + 6u;
+    if (n == 0 || n > f.size() - at) return f;  // not whole frames: judged as they are
+    last = at;
+    at += n;
+    ++frames;
+  }
+  return frames >= 2 ? f.subspan(last) : f;
+}
+
 }  // namespace tessvar

@@ -66,4 +66,9 @@ Ft12Reply ParseFt12Reply(std::span<const uint8_t> octets, uint8_t addressSize);
 // kSingleAck. `acd` tells whether class 1 data waits.
 Ft12Reply ParseFt12ReplyStandard(std::span<const uint8_t> octets, uint8_t addressSize);
 
+// When the octets are two or more whole frames back to back (E5, fixed, variable by their
+// length octet), the last of them; otherwise the octets as they are. A reply that came late
+// and the answer to the repetition then gathered together: the last answers the last request.
+std::span<const uint8_t> LastFt12Frame(std::span<const uint8_t> octets, uint8_t addressSize);
+
 }  // namespace tessvar

@@ -26,7 +26,8 @@ uint8_t CIec101Link::ReceiveStandard(std::vector<uint8_t>& reply, const Iec101Li
   if (!line_) return Ft12Result::kNothing;
   std::vector<uint8_t> buffer(CSerialLine::kReplyBufferSize);
   buffer.resize(line_->CollectReply(buffer));
-  const Ft12Reply frame = ParseFt12ReplyStandard(buffer, p.addressSize);
+  const Ft12Reply frame =
+      ParseFt12ReplyStandard(LastFt12Frame(buffer, p.addressSize), p.addressSize);
   acd = frame.acd;
   if (!frame.hasAsdu) return frame.result;
   return TakeAsdu(frame, reply, p, decoder);

@@ -48,6 +48,37 @@ for r in body:
 PY
 }
 
+# The simulator as a standard station, read with the standard profile: the same values in
+# every mode, scaled values (type 11), no failure; the transducer profile fails there.
+run_standard() {
+  local mode="$1"
+  start_sim --profile standard --iec-type 11
+  local pty; pty=$(head -1 "$WORK/sim.out")
+  [ -e "$pty" ] || fail "no pty: $pty"
+  timeout 90 "$CLI" --dat "$SAMPLES/iec101.dat" --protocol "МЭК-101" --port "$pty" --poll-ms 200 \
+    --codes --data-sets 3 --json --iec-mode "$mode" --iec-profile standard \
+    >"$WORK/out" 2>"$WORK/err"
+  local rc=$?
+  stop_sim
+  [ "$rc" = 0 ] || fail "standard $mode exit $rc: $(cat "$WORK/err")"
+  python3 - "$WORK/out" <<'PY' || fail "standard $mode output: $(cat "$WORK/out")"
+import json, sys
+lines = open(sys.argv[1], encoding="utf-8").read().splitlines()
+assert len(lines) == 3, lines
+want = {"Udc1": "1500", "Idc1": "2500", "Pdc1": "-1", "Uac1": "4", "Iac1": "5", "f1": "50000",
+        "Udc2": "-15000", "Idc2": "8"}
+for l in lines:
+    d = json.loads(l)
+    assert d["values"] == want, d["values"]
+    assert d["asdu"] == "11", d["asdu"]
+    assert d["failures"] == 0, d
+PY
+}
+
+run_standard group
+run_standard read
+run_standard cyclic
+
 run_case group 9
 run_case group 34 --iec-sq
 run_case read 21 --iec-sq

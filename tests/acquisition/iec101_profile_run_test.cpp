@@ -3,6 +3,7 @@
 // the standard profile every read mode gives complete data sets and counts no failure.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -14,6 +15,7 @@
 #include "platform/memory_serial_port.h"
 #include "sim/iec101_station.h"
 #include "tests/acquisition/window_fixture.h"
+#include "tests/support/tshark.h"
 
 namespace tessvar::test {
 namespace {
@@ -141,7 +143,7 @@ TEST(Iec101Profile, ALostReplyIsAskedForAgainOnceWithTheSameFrameCountBit) {
     uint32_t failures;
   };
   // The tenth frame is a poll well inside the run; "2@9" loses the repetition too.
-  const Case cases[] = {{"no-reply:1@9", 0}, {"no-reply:2@9", 1}};
+  const Case cases[] = {{"no-reply:1@9", 0}, {"no-reply:2@9", 1}, {"late=700:1@9", 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rule);
     std::string error;
@@ -157,6 +159,56 @@ TEST(Iec101Profile, ALostReplyIsAskedForAgainOnceWithTheSameFrameCountBit) {
       repeated = repeated || (rig.sent[i] == rig.sent[i - 1] && rig.sent[i].size() == 5);
     EXPECT_TRUE(repeated);
   }
+}
+
+// The frames of a stream of FT1.2 octets (link address of one octet), each on its own.
+std::vector<std::vector<uint8_t>> SplitFrames(const std::vector<std::vector<uint8_t>>& chunks) {
+  std::vector<std::vector<uint8_t>> out;
+  for (const auto& c : chunks) {
+    size_t at = 0;
+    while (at < c.size()) {
+      size_t n = c[at] == kFt12Variable && at + 1 < c.size() ? c[at + 1] + 6u
+                 : c[at] == kFt12Fixed                      ? 5u
+                                                            : 1u;
+      n = std::min(n, c.size() - at);
+      out.emplace_back(c.begin() + static_cast<long>(at), c.begin() + static_cast<long>(at + n));
+      at += n;
+    }
+  }
+  return out;
+}
+
+TEST(Iec101Profile, TsharkReadsTheStandardTrafficWithoutAMalformedFrame) {
+  if (!HaveTshark()) GTEST_SKIP() << "tshark not installed";
+  std::vector<std::vector<uint8_t>> frames;
+  for (IecReadMode mode :
+       {IecReadMode::GroupPoll, IecReadMode::Read102, IecReadMode::LinkLevelRead}) {
+    StandardRig rig(IecProfile::Standard, mode);
+    rig.window->GetDialog().UserClick(1094);
+    ASSERT_TRUE(rig.RunDataSets(2));
+    for (auto& f : SplitFrames(rig.sent)) frames.push_back(std::move(f));
+    for (auto& f : SplitFrames(rig.received)) frames.push_back(std::move(f));
+  }
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("tessvar_std101_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::create_directories(dir);
+  {
+    std::ofstream dump(dir / "dump.txt");
+    for (const auto& f : frames) dump << HexDumpLine(f);
+  }
+  const std::string out = CommandOutput(
+      "text2pcap -q -T 2404,2404 " + (dir / "dump.txt").string() + " " +
+      (dir / "dump.pcap").string() + " && tshark -r " + (dir / "dump.pcap").string() +
+      " -d tcp.port==2404,iec60870_101 -o \"iec60870_101.linkaddr_len:1 octet\""
+      " -o \"iec60870_101.cot_len:1 octet\" -o \"iec60870_101.asdu_addr_len:1 octet\""
+      " -o \"iec60870_101.asdu_ioa_len:2 octet\" 2>/dev/null");
+  std::filesystem::remove_all(dir);
+  size_t lines = 0;
+  for (size_t at = 0; (at = out.find('\n', at)) != std::string::npos; ++at) ++lines;
+  EXPECT_EQ(lines, frames.size()) << out;
+  EXPECT_EQ(out.find("Malformed"), std::string::npos) << out;
+  for (const char* seen : {"M_ME_NB_1", "C_IC_NA_1", "C_RD_NA_1", "ActCon", "ActTerm", "Req"})
+    EXPECT_NE(out.find(seen), std::string::npos) << seen;
 }
 
 TEST(Iec101Profile, TheTransducerProfileFailsAtAStandardStation) {
@@ -180,7 +232,7 @@ TEST(Iec101Profile, TheTransducerProfileFailsAtAStandardStation) {
     rig.host.RunFor(30000);
     EXPECT_EQ(rig.DataSets(), 0u);
     EXPECT_GE(rig.Failures(), 1u);
-    EXPECT_TRUE(rig.statuses.count("Ошибка") || rig.statuses.count("Буфер обмена пуст"));
+    EXPECT_TRUE(rig.statuses.count("Буфер обмена пуст"));
   }
 }
 

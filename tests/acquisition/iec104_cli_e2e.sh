@@ -63,6 +63,26 @@ for type in ${IEC104_E2E_TYPES:-9 10 21 34 35 143}; do
   done
 done
 
+# --- a standard station (group answers with members only, one object per read) read with
+# the standard profile: every mode, scaled values, no failure
+start_sim --profile standard --iec104-type 11 --iec104-cyclic 150
+for mode in group read cyclic; do
+  run_cli "std_$mode" "$mode" 3 --iec-profile standard
+  python3 - "$WORK/std_$mode.out" <<'PY' || fail "standard $mode: $(cat "$WORK/std_$mode.out")"
+import json, sys
+lines = open(sys.argv[1], encoding="utf-8").read().splitlines()
+assert len(lines) == 3, lines
+for l in lines:
+    d = json.loads(l)
+    v = d["values"]
+    assert v["Udc1"] == "1500" and v["Udc2"] == "-15000" and v["f1"] == "5000", v
+    assert d["asdu"] == "11", d["asdu"]
+    assert d["failures"] == 0, d
+    assert d["status"].startswith("Запрос данных"), d["status"]
+PY
+done
+stop_sim
+
 # --- the recording: a header and one CR LF line per data set, in Windows-1251
 start_sim --iec104-type 34
 run_cli rec group 4 --record "$WORK/rec"

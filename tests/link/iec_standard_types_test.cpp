@@ -177,3 +177,41 @@ TEST(Ft12StandardReplies, AcdAndTheStandardFunctionsAreJudged) {
 
 }  // namespace
 }  // namespace tessvar
+
+namespace tessvar {
+namespace {
+
+TEST(Ft12StandardReplies, TheLastOfWholeFramesBackToBackIsJudged) {
+  const auto ack = test::Bytes({0x10, 0x20, 0x03, 0x23, 0x16});
+  const auto data = test::Bytes({0x68, 0x0B, 0x0B, 0x68, 0x28, 0x03, 0x0B, 0x01, 0x14, 0x03,
+                                 0x01, 0x00, 0x2C, 0x01, 0x00, 0x7C, 0x16});
+  auto join = [](std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  };
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> octets;
+    std::vector<uint8_t> last;
+  };
+  const std::vector<Case> cases = {
+      {"one frame", data, data},
+      {"the same answer twice", join({data, data}), data},
+      {"E5 then data", join({{0xE5}, data}), data},
+      {"ack then E5", join({ack, {0xE5}}), {0xE5}},
+      {"a frame and a cut one", join({ack, {0x68, 0x0B, 0x0B}}), join({ack, {0x68, 0x0B, 0x0B}})},
+      {"a length octet past the end", join({ack, {0x68, 0xFF, 0xFF, 0x68}}),
+       join({ack, {0x68, 0xFF, 0xFF, 0x68}})},
+      {"garbage after a frame", join({ack, {0x00}}), join({ack, {0x00}})},
+      {"nothing", {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto got = LastFt12Frame(c.octets, 1);
+    EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.end()), c.last);
+  }
+}
+
+}  // namespace
+}  // namespace tessvar

@@ -3,17 +3,31 @@
 // client set up by the transducer profile and by the standard one.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <stop_token>
 
 #include "acquisition/iec_station_policy.h"
 #include "iec104_station_socket.h"
 #include "link/iec104_worker.h"
 #include "sim_fixture.h"
+#include "tests/support/tshark.h"
 
 namespace tessvar::sim::test {
 namespace {
 
 using iec104::SessionEvent;
+
+// Every APDU both ways, as the client saw it.
+class Recorder : public FrameTap {
+ public:
+  void OnFrame(FrameDirection d, uint64_t, std::span<const uint8_t> bytes) override {
+    dump += (d == FrameDirection::Sent ? "O " : "I ") + tessvar::test::HexDumpLine(bytes);
+    ++frames;
+  }
+  std::string dump;
+  size_t frames = 0;
+};
 
 struct Result {
   size_t sets = 0;
@@ -30,7 +44,8 @@ DeviceDescription Grouped() {
   return d;
 }
 
-Result RunStation(IecProfile profile, IecReadMode mode, uint8_t group, uint64_t limitMs = 60000) {
+Result RunStation(IecProfile profile, IecReadMode mode, uint8_t group, uint64_t limitMs = 60000,
+                  FrameTap* tap = nullptr) {
   VirtualClock clock;
   const DeviceDescription description = Grouped();
   TransducerOptions to;
@@ -55,6 +70,7 @@ Result RunStation(IecProfile profile, IecReadMode mode, uint8_t group, uint64_t 
   config.readAddresses = policy.readEveryObject ? AwaitedObjectAddresses(decoder)
                                                 : std::vector<uint32_t>{0};
   iec104::Iec104Session session(config, std::move(decoder), clock);
+  session.SetFrameTap(tap);
   iec104::WorkerShared shared;
   Result out;
   std::stop_source stop;
@@ -103,6 +119,36 @@ TEST(Iec104Profile, TheTransducerProfileNeverCompletesAGroupOrARead) {
     const Result r = RunStation(IecProfile::Transducer, mode, group, 20000);
     EXPECT_EQ(r.sets, 0u);
   }
+}
+
+}  // namespace
+}  // namespace tessvar::sim::test
+
+namespace tessvar::sim::test {
+namespace {
+
+TEST(Iec104Profile, TsharkReadsTheStandardConversationWithoutAMalformedApdu) {
+  if (!tessvar::test::HaveTshark()) GTEST_SKIP() << "tshark not installed";
+  Recorder rec;
+  for (IecReadMode mode :
+       {IecReadMode::GroupPoll, IecReadMode::Read102, IecReadMode::LinkLevelRead}) {
+    ASSERT_EQ(RunStation(IecProfile::Standard, mode, 0, 60000, &rec).sets, 3u);
+  }
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("tessvar_std104_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::create_directories(dir);
+  { std::ofstream(dir / "dump.txt") << rec.dump; }
+  const std::string out = tessvar::test::CommandOutput(
+      "text2pcap -q -D -T 2404,50000 " + (dir / "dump.txt").string() + " " +
+      (dir / "dump.pcap").string() + " && tshark -r " + (dir / "dump.pcap").string() +
+      " 2>/dev/null");
+  std::filesystem::remove_all(dir);
+  size_t lines = 0;
+  for (size_t at = 0; (at = out.find('\n', at)) != std::string::npos; ++at) ++lines;
+  EXPECT_EQ(lines, rec.frames) << out;
+  EXPECT_EQ(out.find("Malformed"), std::string::npos) << out;
+  for (const char* seen : {"M_ME_NB_1", "C_IC_NA_1", "C_RD_NA_1", "STARTDT"})
+    EXPECT_NE(out.find(seen), std::string::npos) << seen;
 }
 
 }  // namespace
