@@ -135,10 +135,13 @@ TEST(TrafficMonitor, CopiedAndSavedTextAndPcap) {
   const std::string pcap = (dir / ("tessvar_traffic_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + ".pcap")).string();
   std::string error;
   ASSERT_TRUE(r.monitor.SaveText(text, error)) << error;
-  std::ifstream in(text, std::ios::binary);
-  std::stringstream saved;
-  saved << in.rdbuf();
-  const std::string savedText = saved.str();
+  std::string savedText;
+  {
+    std::ifstream in(text, std::ios::binary);  // closed before the file is removed (Windows)
+    std::stringstream saved;
+    saved << in.rdbuf();
+    savedText = saved.str();
+  }
   EXPECT_EQ(savedText, r.monitor.AllText());
   EXPECT_EQ(std::count(savedText.begin(), savedText.end(), '\n'), 4);  // title and three rows
   ASSERT_TRUE(r.monitor.SavePcap(pcap, error)) << error;
