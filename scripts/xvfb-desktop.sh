@@ -12,22 +12,7 @@ src=$(pwd)
 build=$(cd "${1:-build/default}" && pwd)
 out="$build/screenshots/desktop"
 mkdir -p "$out"
-for tool in Xvfb openbox xdotool xwininfo import; do
-  command -v "$tool" >/dev/null || { echo "needs $tool (scripts/packages.txt)" >&2; exit 1; }
-done
-
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
-trap cleanup EXIT
-
-# A display number of our own: Xvfb picks a free one and writes it to the descriptor.
-exec 3< <(Xvfb -displayfd 1 -screen 0 1600x1000x24 -nolisten tcp 2>/dev/null)
-pids+=($!)
-read -r -t 10 num <&3
-export DISPLAY=":$num"
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+source scripts/xvfb-common.sh
 locale_env=()
 if locale -a 2>/dev/null | grep -qi '^ru_RU.utf8$'; then locale_env=(LC_ALL=ru_RU.UTF-8); fi
 
@@ -39,35 +24,11 @@ if [ -n "$tests" ]; then
     TESSVAR_BINARY_DIR="$out" "$tests" -silent || status=1
 fi
 
-# The client area of a window on the screen: X, Y, WIDTH, HEIGHT (xwininfo, since
-# xdotool adds the frame offset twice under a reparenting window manager).
-geometry() {
-  local info
-  info=$(xwininfo -id "$1")
-  X=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
-  Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
-  WIDTH=$(sed -n 's/^ *Width: *//p' <<<"$info")
-  HEIGHT=$(sed -n 's/^ *Height: *//p' <<<"$info")
-}
-
-# Clicks a point given in dialog units of the main window (540 x 405 units).
-click_du() {
-  local win=$1 x=$2 y=$3
-  geometry "$win"
-  local px=$((X + x * WIDTH / 540)) py=$((Y + y * HEIGHT / 405))
-  xdotool mousemove "$px" "$py" click 1
-  sleep 0.7
-}
-
 for scale in 1 1.5 2; do
   env "${locale_env[@]}" QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale \
     "$build/qt/tessvar" "$src/samples/iec101.dat" >/dev/null 2>&1 &
   app=$!
-  win=""
-  for _ in $(seq 50); do
-    win=$(xdotool search --onlyvisible --name '^Tessvar' 2>/dev/null | head -n 1) && [ -n "$win" ] && break
-    sleep 0.2
-  done
+  win=$(find_window '^Tessvar')
   if [ -z "$win" ]; then echo "no window at scale $scale" >&2; status=1; kill "$app"; continue; fi
   sleep 1
   geometry "$win"

@@ -10,20 +10,7 @@ src=$(pwd)
 build=$(cd "${1:-build/default}" && pwd)
 out="$build/screenshots/watch"
 mkdir -p "$out"
-for tool in Xvfb openbox xdotool xwininfo import; do
-  command -v "$tool" >/dev/null || { echo "needs $tool (scripts/packages.txt)" >&2; exit 1; }
-done
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
-trap cleanup EXIT
-
-exec 3< <(Xvfb -displayfd 1 -screen 0 1600x1000x24 -nolisten tcp 2>/dev/null)
-pids+=($!)
-read -r -t 10 num <&3
-export DISPLAY=":$num"
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
+source scripts/xvfb-common.sh
 
 "$build/sim/main/tessvar-sim" --dat "$src/samples/tcp-two-channel.dat" --tcp 127.0.0.1:1502 \
   --fault "exception=2:25%" >/dev/null 2>&1 &
@@ -32,27 +19,6 @@ sleep 0.5
 QT_QPA_PLATFORM=xcb "$build/qt/tessvar" "$src/samples/tcp-two-channel.dat" >/dev/null 2>&1 &
 pids+=($!)
 
-find_window() {  # title regex
-  local w=""
-  for _ in $(seq 50); do
-    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$w" ] && break
-    sleep 0.2
-  done
-  echo "$w"
-}
-geometry() {
-  local info
-  info=$(xwininfo -id "$1")
-  X=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
-  Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
-  WIDTH=$(sed -n 's/^ *Width: *//p' <<<"$info")
-  HEIGHT=$(sed -n 's/^ *Height: *//p' <<<"$info")
-}
-click_du() {  # window, x, y in dialog units of the main window (540 x 405)
-  geometry "$1"
-  xdotool mousemove $((X + $2 * WIDTH / 540)) $((Y + $3 * HEIGHT / 405)) click "${4:-1}"
-  sleep 0.7
-}
 # A window by its exact title (xdotool's name search does not match Cyrillic titles).
 named_window() {
   local w=""
