@@ -96,3 +96,23 @@ w("iec101_station_fuzz", "interrogation", bytes([0]) + ft12_fixed(0x49, 1) + ft1
 w("iec101_station_fuzz", "read-102", bytes([0]) + ft12_var(0x53, 1, [102, 1, 5, 1, 1, 0]) + ft12_fixed(0x7B, 1))
 w("iec101_station_fuzz", "clock-sync", bytes([0]) + ft12_var(0x73, 1, [103, 1, 6, 1, 0, 0, 0, 0, 0, 0, 1, 1, 26]))
 w("iec101_station_fuzz", "broken-frame", bytes([0, 0x68, 5, 5, 0x68, 0x53, 1, 0x16]))
+
+# Frame summaries: octet 0 picks protocol (low bits mod 5: RTU, ASCII, TCP, FT1.2, 104),
+# two-octet link address (0x08), the ASDU sizes (0x10, 0x20, 0x40) and a reply (0x80).
+RTU, ASC, TCP, FT12, IEC104 = 0, 1, 2, 3, 4
+REPLY = 0x80
+w("frame_summary_fuzz", "rtu-request", bytes([RTU]) + rtu([1, 4, 0, 0, 0, 10]))
+w("frame_summary_fuzz", "rtu-reply", bytes([RTU | REPLY]) + rtu([1, 4, 4, 0, 1, 0, 2]))
+w("frame_summary_fuzz", "rtu-exception", bytes([RTU | REPLY]) + rtu([1, 0x84, 2]))
+w("frame_summary_fuzz", "ascii-request", bytes([ASC]) + ascii([1, 4, 0, 0, 0, 2]))
+w("frame_summary_fuzz", "ascii-bad-lrc", bytes([ASC | REPLY]) + b":01040400010002FF\r\n")
+w("frame_summary_fuzz", "tcp-request", bytes([TCP]) + mbap(1, [1, 4, 0, 0, 0, 2]))
+w("frame_summary_fuzz", "tcp-reply", bytes([TCP | REPLY]) + mbap(1, [1, 4, 4, 0, 1, 0, 2]))
+w("frame_summary_fuzz", "ft12-status", bytes([FT12]) + ft12_fixed(0x49, 1))
+w("frame_summary_fuzz", "ft12-e5", bytes([FT12 | REPLY, 0xE5]))
+w("frame_summary_fuzz", "ft12-data", bytes([FT12 | REPLY]) + ft12_var(0x08, 1, asdu9))
+w("frame_summary_fuzz", "ft12-two-octet-address", bytes([FT12 | 0x08, 0x10, 0x4B, 1, 0, 0x4C, 0x16]))
+w("frame_summary_fuzz", "iec104-startdt", bytes([IEC104]) + bytes([0x68, 4, 0x07, 0, 0, 0]))
+w("frame_summary_fuzz", "iec104-data", bytes([IEC104 | REPLY]) + iframe)
+w("frame_summary_fuzz", "iec104-float", bytes([IEC104 | REPLY]) +
+  bytes([0x68, 4 + 3 + len(asdu13), 0, 0, 0, 0]) + bytes(asdu13) + bytes([0, 0, 0]))
