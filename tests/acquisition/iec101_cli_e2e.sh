@@ -113,7 +113,9 @@ PY
 command_case sync -- --clock-sync
 [ "$RC" = 0 ] || fail "clock sync exit $RC: $(cat "$WORK/sync.err")"
 [ "$(outcome sync clock_sync)" = '{"clock_sync": "ok"}' ] || fail "clock sync: $(cat "$WORK/sync.out")"
-check_clock_set 20 || fail "clock sync: $(cat "$WORK/sim.err")"
+# The skew is the command's transit time, which a load spike on a busy machine can
+# stretch: one more synchronisation is tried before the test fails.
+check_clock_set 20 || { command_case sync -- --clock-sync; check_clock_set 20; } || fail "clock sync: $(cat "$WORK/sim.err")"
 
 command_case delay --iec-line-delay 40 -- --delay
 [ "$RC" = 0 ] || fail "delay exit $RC: $(cat "$WORK/delay.err")"

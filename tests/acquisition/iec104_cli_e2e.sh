@@ -141,7 +141,9 @@ assert len([l for l in lines if "values" in l]) == 20, lines  # polling went on
 PY
 }
 clock_case clock_sync 0 '{"clock_sync": "ok"}'
-check_clock_set 20 || fail "clock sync: $(cat "$WORK/sim.err")"
+# The skew is the command's transit time, which a load spike on a busy machine can
+# stretch: one more synchronisation is tried before the test fails.
+check_clock_set 20 || { clock_case clock_sync 0 '{"clock_sync": "ok"}'; check_clock_set 20; } || fail "clock sync: $(cat "$WORK/sim.err")"
 clock_case clock_refused 1 '{"clock_sync": "Нет подтверждения активации/деактивации опроса"}' \
   --iec104-fault negative-clock
 clock_case clock_refused47 1 '{"clock_sync": "Неизвестный адрес объекта информации"}' \
