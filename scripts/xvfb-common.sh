@@ -52,3 +52,18 @@ shot_window() {
   geometry "$1"
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$2"
 }
+
+# Waits for the pty link $2 (made by a simulator started with --pty --link), opens the window
+# with description $1, types the link into the "Порт" list and presses "Старт". Sets `win`.
+start_window_on_pty() {
+  local dat=$1 link=$2
+  for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+  QT_QPA_PLATFORM=xcb "$build/qt/tessvar" "$dat" >/dev/null 2>&1 &
+  pids+=($!)
+  win=$(find_window '^Tessvar')
+  [ -n "$win" ] || { echo "no window" >&2; exit 1; }
+  sleep 1
+  click_du "$win" 495 378                   # the edit of the "Порт" list
+  xdotool key ctrl+a; xdotool type --delay 20 "$link"; sleep 0.3
+  click_du "$win" 503 212                   # "Старт"
+}

@@ -19,18 +19,9 @@ trap 'xvfb_cleanup; rm -rf "$tmp"' EXIT
 "$sim" --dat "$src/samples/iec101.dat" --protocol iec101 --iec-line-delay "$lineDelay" \
   --pty --link "$tmp/pty" >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
 
-QT_QPA_PLATFORM=xcb "$build/qt/tessvar" "$src/samples/iec101.dat" >/dev/null 2>&1 &
-pids+=($!)
-win=$(find_window '^Tessvar')
-[ -n "$win" ] || { echo "no window" >&2; exit 1; }
-sleep 1
+start_window_on_pty "$src/samples/iec101.dat" "$tmp/pty"
 shot() { shot_window "$win" "$out/$1.png"; }
-
-click_du "$win" 495 378       # the edit of the "Порт" list
-xdotool key ctrl+a; xdotool type --delay 20 "$tmp/pty"; sleep 0.3
-click_du "$win" 503 212                   # "Старт"
 sleep 5; shot 1-running
 click_du "$win" 204 370                   # "Определение запаздывания"
 sleep 4; shot 2-delay-field

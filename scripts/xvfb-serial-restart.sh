@@ -19,24 +19,16 @@ start_sim() {
   "$sim" --dat "$src/samples/rtu-two-channel.dat" --pty --link "$tmp/pty" >/dev/null 2>&1 &
   simpid=$!
   pids+=($simpid)
-  for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
 }
 start_sim
 
-QT_QPA_PLATFORM=xcb "$build/qt/tessvar" "$src/samples/rtu-two-channel.dat" >/dev/null 2>&1 &
-pids+=($!)
-win=$(find_window '^Tessvar')
-[ -n "$win" ] || { echo "no window" >&2; exit 1; }
-sleep 1
+start_window_on_pty "$src/samples/rtu-two-channel.dat" "$tmp/pty"
 shot() { shot_window "$win" "$out/$1.png"; }
-
-click_du "$win" 495 378       # the edit of the "Порт" list
-xdotool key ctrl+a; xdotool type --delay 20 "$tmp/pty"; sleep 0.3
-click_du "$win" 503 212                   # "Старт"
 sleep 3; shot 1-running
 kill "$simpid"; wait "$simpid" 2>/dev/null || true
 sleep 6; shot 2-waiting-for-the-device
 start_sim
+for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
 sleep 8; shot 3-recovered
 echo "Screenshots in $out:"
 ls -1 "$out"/*.png

@@ -25,18 +25,9 @@ printf '; Tessvar per-user settings\n\n[Software\\Dorvaint]\n"IEC profile"=hex(1
 "$sim" --dat "$src/samples/iec101.dat" --protocol iec101 --profile standard \
   --pty --link "$tmp/pty" >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do [ -e "$tmp/pty" ] && break; sleep 0.1; done
 
-QT_QPA_PLATFORM=xcb "$build/qt/tessvar" "$src/samples/iec101.dat" >/dev/null 2>&1 &
-pids+=($!)
-win=$(find_window '^Tessvar')
-[ -n "$win" ] || { echo "no window" >&2; exit 1; }
-sleep 1
+start_window_on_pty "$src/samples/iec101.dat" "$tmp/pty"
 shot() { shot_window "$win" "$out/$1.png"; }
-
-click_du "$win" 495 378                   # the edit of the "Порт" list
-xdotool key ctrl+a; xdotool type --delay 20 "$tmp/pty"; sleep 0.3
-click_du "$win" 503 212                   # "Старт"
 shot 1-started
 sleep "$seconds"; shot 2-after-run
 echo "Screenshots in $out:"
