@@ -146,12 +146,7 @@ TEST(Iec101ClockWindow, RefusalsShowTheirMessageAndTheRunGoesOn) {
   };
   for (const auto& c : cases) {
     Iec101WindowRig rig;
-    rig.Click(idc::kStart);
-    ASSERT_TRUE(rig.RunDataSets(1)) << c.rule;
-    std::string error;
-    const auto rule = sim::ParseIec101FaultRule(c.rule, error);
-    ASSERT_TRUE(rule) << error;
-    rig.faults = sim::Iec101FaultInjector({*rule}, 3);
+    ASSERT_EQ(rig.StartThenArm(c.rule), "") << c.rule;
     rig.Click(idc::kClockSync);
     ASSERT_EQ(rig.host.messages.size(), 1u) << c.rule;
     EXPECT_EQ(rig.host.messages[0].text, c.message) << c.rule;

@@ -9,6 +9,7 @@
 #include "app/file_page.h"
 #include "link/ft12_frames.h"
 #include "platform/memory_serial_port.h"
+#include "sim/iec101_faults.h"
 #include "sim/iec101_station.h"
 #include "tests/acquisition/window_fixture.h"
 
@@ -50,6 +51,17 @@ struct Iec101WindowRig {
   ~Iec101WindowRig() { window.reset(); }
 
   void Click(int id) { window->GetDialog().UserClick(id); }
+  // Starts the run and, once its first data set is in, arms the station fault `ruleText`
+  // (sim/iec101_faults.h syntax); an error text when either fails.
+  std::string StartThenArm(const std::string& ruleText) {
+    Click(idc::kStart);
+    if (!RunDataSets(1)) return "no first data set";
+    std::string error;
+    const auto rule = sim::ParseIec101FaultRule(ruleText, error);
+    if (!rule) return error;
+    faults = sim::Iec101FaultInjector({*rule}, 3);
+    return {};
+  }
   std::string Text(int id) const { return window->GetDialog().Text(id); }
   bool RunDataSets(uint64_t n) {
     const uint64_t target = window->RunControl().DataSetsPresented() + n;
