@@ -29,7 +29,8 @@ std::vector<PollEntry> EntriesOf(const DeviceDescription& d) {
 
 }  // namespace
 
-Iec104Engine::Iec104Engine(const EngineContext& context) : ctx_(context) {}
+Iec104Engine::Iec104Engine(const EngineContext& context, iec104::ConnectionThreading threading)
+    : ctx_(context), threading_(threading) {}
 
 Iec104Engine::~Iec104Engine() { StopWorker(); }
 
@@ -81,7 +82,8 @@ FirstRequestOutcome Iec104Engine::SendFirstRequest(const RequestBlock&) {
         if (n.kind == iec104::WorkerNotice::Kind::Ended || (cyclic && n.kind == iec104::WorkerNotice::Kind::DataSet)) {
           requestTick();
         }
-      });
+      },
+      threading_);
   worker_->Start();
   return {};
 }

@@ -7,7 +7,8 @@
 // once. A connection the station or the stream ended is reported by the next tick with its
 // status text, and the run restarts. The connection thread reads the context's clock
 // (monotonic and wall time, never Sleep), so that clock must be safe to read from any
-// thread, as the real clock and the Qt window's clock over it are.
+// thread, as the real clock and the Qt window's clock over it are. On a virtual clock the
+// connection takes turns on the window thread instead (ConnectionThreading::WindowTurns).
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,7 +22,8 @@ namespace tessvar {
 
 class Iec104Engine final : public LinkEngine {
  public:
-  explicit Iec104Engine(const EngineContext& context);
+  explicit Iec104Engine(const EngineContext& context,
+                        iec104::ConnectionThreading threading = iec104::ConnectionThreading::OwnThread);
   ~Iec104Engine() override;
 
   OpenOutcome OpenPort() override { return {}; }
@@ -51,6 +53,7 @@ class Iec104Engine final : public LinkEngine {
   void StopWorker();
 
   EngineContext ctx_;
+  iec104::ConnectionThreading threading_;
   std::unique_ptr<iec104::Iec104Worker> worker_;
   std::shared_ptr<const iec104::DataSetSnapshot> last_;  // the data set of the last tick
   bool lastTickHadData_ = false;

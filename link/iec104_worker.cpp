@@ -98,68 +98,86 @@ std::shared_ptr<const DataSetSnapshot> WorkerShared::TakeDataSet() {
   return std::exchange(latest_, nullptr);
 }
 
+ConnectionLoop::ConnectionLoop(Iec104Session& session, TcpSocket& socket, Clock& clock,
+                               WorkerShared& shared, std::function<void(SessionEvent&&)> onEvent)
+    : session_(session),
+      socket_(socket),
+      clock_(clock),
+      shared_(shared),
+      onEvent_(std::move(onEvent)),
+      buffer_(kReceiveBufferSize) {
+  session_.Start();
+}
+
+bool ConnectionLoop::Pass(uint32_t maxWaitMs) {
+  if (shared_.stopRequested && !stopSeen_) {
+    stopSeen_ = true;
+    session_.RequestStop();
+  }
+  if (shared_.clockSyncRequested.exchange(false)) session_.RequestClockSync();
+  session_.Step();
+  if (!SendAll(socket_, session_.TakeOutgoing())) session_.ConnectionLost();
+  Deliver(session_, shared_, onEvent_);
+  if (session_.Ended()) return false;
+
+  uint64_t waitMs = maxWaitMs;
+  if (const auto deadline = session_.NextDeadlineMs()) {
+    const uint64_t now = clock_.MonotonicMs();
+    waitMs = *deadline <= now ? 0 : std::min<uint64_t>(waitMs, *deadline - now);
+  }
+  const int ready = socket_.WaitReadable(static_cast<uint32_t>(waitMs));
+  if (ready < 0) {
+    session_.ConnectionLost();
+    return true;  // the next pass delivers the end
+  }
+  if (ready == 0) return true;
+  const Batch batch = Gather(socket_, buffer_);
+  if (batch.count > 0) session_.Feed(std::span<const uint8_t>(buffer_.data(), batch.count));
+  if (batch.peerClosed) session_.PeerClosed();
+  if (batch.failed) session_.ConnectionLost();
+  return true;
+}
+
+void ConnectionLoop::Finish(bool abandon) {
+  if (!SendAll(socket_, session_.TakeOutgoing())) session_.ConnectionLost();
+  if (!abandon) {
+    // The station sees the end of our sending and may still answer; drain it, bounded.
+    socket_.ShutdownSend();
+    if (socket_.WaitReadable(kDrainWaitMs) > 0) socket_.Recv(buffer_);
+  }
+  if (!session_.Ended()) session_.ConnectionLost();
+  Deliver(session_, shared_, onEvent_);
+  shared_.MarkDone();
+}
+
 void RunConnection(Iec104Session& session, TcpSocket& socket, Clock& clock, WorkerShared& shared,
                    const std::function<void(SessionEvent&&)>& onEvent, std::stop_token stop) {
-  std::array<uint8_t, kReceiveBufferSize> buffer;
-  session.Start();
-  bool stopSeen = false;
-  while (!stop.stop_requested()) {
-    if (shared.stopRequested && !stopSeen) {
-      stopSeen = true;
-      session.RequestStop();
-    }
-    if (shared.clockSyncRequested.exchange(false)) session.RequestClockSync();
-    session.Step();
-    if (!SendAll(socket, session.TakeOutgoing())) session.ConnectionLost();
-    Deliver(session, shared, onEvent);
-    if (session.Ended()) break;
-
-    uint64_t waitMs = kWaitSliceMs;
-    if (const auto deadline = session.NextDeadlineMs()) {
-      const uint64_t now = clock.MonotonicMs();
-      waitMs = *deadline <= now ? 0 : std::min<uint64_t>(waitMs, *deadline - now);
-    }
-    const int ready = socket.WaitReadable(static_cast<uint32_t>(waitMs));
-    if (ready < 0) {
-      session.ConnectionLost();
-      continue;
-    }
-    if (ready == 0) continue;
-    const Batch batch = Gather(socket, buffer);
-    if (batch.count > 0) session.Feed(std::span<const uint8_t>(buffer.data(), batch.count));
-    if (batch.peerClosed) session.PeerClosed();
-    if (batch.failed) session.ConnectionLost();
+  ConnectionLoop loop(session, socket, clock, shared, onEvent);
+  while (!stop.stop_requested() && loop.Pass(kWaitSliceMs)) {
   }
-  if (!SendAll(socket, session.TakeOutgoing())) session.ConnectionLost();
-  if (!stop.stop_requested()) {
-    // The station sees the end of our sending and may still answer; drain it, bounded.
-    socket.ShutdownSend();
-    if (socket.WaitReadable(kDrainWaitMs) > 0) socket.Recv(buffer);
-  }
-  if (!session.Ended()) session.ConnectionLost();
-  Deliver(session, shared, onEvent);
-  shared.MarkDone();
+  loop.Finish(stop.stop_requested());
 }
 
 Iec104Worker::Iec104Worker(std::unique_ptr<Iec104Session> session, TcpSocket& socket, Clock& clock,
-                           PostToWindow post, NoticeHandler onNotice)
+                           PostToWindow post, NoticeHandler onNotice, ConnectionThreading threading)
     : session_(std::move(session)),
       socket_(socket),
       clock_(clock),
       post_(std::move(post)),
-      onNotice_(std::move(onNotice)) {}
+      onNotice_(std::move(onNotice)),
+      threading_(threading) {}
 
 Iec104Worker::~Iec104Worker() {
   if (thread_.joinable()) {
     thread_.request_stop();
     thread_.join();
   }
+  if (loop_) loop_->Finish(true);
   *live_ = false;
 }
 
-void Iec104Worker::Start() {
-  if (thread_.joinable()) return;
-  auto forward = [post = post_, handler = onNotice_, live = live_](SessionEvent&& e) {
+std::function<void(SessionEvent&&)> Iec104Worker::Forwarder() const {
+  return [post = post_, handler = onNotice_, live = live_](SessionEvent&& e) {
     if (!post || !handler) return;
     WorkerNotice notice;
     switch (e.kind) {
@@ -173,14 +191,53 @@ void Iec104Worker::Start() {
       if (*live) handler(notice);
     });
   };
-  thread_ = std::jthread([this, forward = std::move(forward)](std::stop_token stop) {
+}
+
+void Iec104Worker::Start() {
+  if (thread_.joinable() || loop_ || shared_->done) return;
+  if (threading_ == ConnectionThreading::WindowTurns) {
+    loop_ = std::make_unique<ConnectionLoop>(*session_, socket_, clock_, *shared_, Forwarder());
+    Turn();
+    return;
+  }
+  thread_ = std::jthread([this, forward = Forwarder()](std::stop_token stop) {
     RunConnection(*session_, socket_, clock_, *shared_, forward, stop);
   });
 }
 
+void Iec104Worker::Turn() {
+  if (!loop_) return;
+  if (!loop_->Pass(kWaitSliceMs)) {
+    loop_->Finish(false);
+    loop_.reset();
+    return;
+  }
+  // The next turn comes after whatever the window has queued meanwhile.
+  if (post_) post_([this, live = live_] {
+    if (*live) Turn();
+  });
+}
+
+bool Iec104Worker::StopTurns(Clock& windowClock) {
+  shared_->stopRequested = true;
+  for (int round = 0; round < kJoinRounds && loop_; ++round) {
+    if (!loop_->Pass(kJoinRoundMs)) {
+      loop_->Finish(false);
+      loop_.reset();
+    }
+    windowClock.Yield();
+  }
+  const bool orderly = loop_ == nullptr;
+  if (loop_) loop_->Finish(true);
+  loop_.reset();
+  return orderly;
+}
+
 bool Iec104Worker::StopAndJoin(Clock& windowClock) {
   bool orderly = true;
-  if (thread_.joinable()) {
+  if (loop_) {
+    orderly = StopTurns(windowClock);
+  } else if (thread_.joinable()) {
     shared_->stopRequested = true;
     for (int round = 0; round < kJoinRounds && !shared_->WaitDone(kJoinRoundMs); ++round) windowClock.Yield();
     orderly = shared_->done;

@@ -67,18 +67,49 @@ class WorkerShared {
   std::string endMessage_;
 };
 
+// The connection loop in passes, so that it runs the same on a thread of its own and in turns
+// on another thread's loop. It never closes the socket.
+class ConnectionLoop {
+ public:
+  // Asks for data transfer at once.
+  ConnectionLoop(Iec104Session& session, TcpSocket& socket, Clock& clock, WorkerShared& shared,
+                 std::function<void(SessionEvent&&)> onEvent);
+  // One pass: the window's requests reach the session, time passes for it, its APDUs go out
+  // and its events are delivered; then the socket is waited on at most `maxWaitMs` (less when
+  // a deadline of the session comes first) and what came is fed in. False once the session
+  // has ended: Finish is due.
+  bool Pass(uint32_t maxWaitMs);
+  // The end. Orderly: what is queued goes out, the socket is shut down for sending and
+  // drained, bounded. `abandon`: no goodbye. Sets shared.done last.
+  void Finish(bool abandon);
+
+ private:
+  Iec104Session& session_;
+  TcpSocket& socket_;
+  Clock& clock_;
+  WorkerShared& shared_;
+  std::function<void(SessionEvent&&)> onEvent_;
+  bool stopSeen_ = false;
+  std::vector<uint8_t> buffer_;
+};
+
 // The connection loop, on whatever thread calls it: until the session ends, the socket fails
-// or `stop` is requested (then without goodbye). On an orderly end it shuts the socket down
-// for sending and drains it; it never closes it. Sets shared.done last.
+// or `stop` is requested (then without goodbye). Sets shared.done last.
 void RunConnection(Iec104Session& session, TcpSocket& socket, Clock& clock, WorkerShared& shared,
                    const std::function<void(SessionEvent&&)>& onEvent, std::stop_token stop);
+
+// Where the connection loop runs. The programs give it a thread of its own. A run on a
+// virtual clock, where one thread owns time, gives it turns on the window thread instead:
+// each turn is one pass posted to the window, its wait letting virtual time run.
+enum class ConnectionThreading : uint8_t { OwnThread, WindowTurns };
 
 class Iec104Worker {
  public:
   // `socket` and `clock` must outlive the worker (Join before they go); `onNotice` runs on
   // the window thread through `post`, and never after Join.
   Iec104Worker(std::unique_ptr<Iec104Session> session, TcpSocket& socket, Clock& clock,
-               PostToWindow post, NoticeHandler onNotice);
+               PostToWindow post, NoticeHandler onNotice,
+               ConnectionThreading threading = ConnectionThreading::OwnThread);
   ~Iec104Worker();
   Iec104Worker(const Iec104Worker&) = delete;
   Iec104Worker& operator=(const Iec104Worker&) = delete;
@@ -98,9 +129,14 @@ class Iec104Worker {
   // Joins in every case; no notice is delivered afterwards. False when the orderly end did
   // not come in time.
   bool StopAndJoin(Clock& windowClock);
-  bool Joinable() const { return thread_.joinable(); }
+  bool Joinable() const { return thread_.joinable() || loop_ != nullptr; }
 
  private:
+  std::function<void(SessionEvent&&)> Forwarder() const;
+  void Turn();
+  // WindowTurns: the end, without a thread to join.
+  bool StopTurns(Clock& windowClock);
+
   std::unique_ptr<Iec104Session> session_;
   TcpSocket& socket_;
   Clock& clock_;
@@ -109,6 +145,8 @@ class Iec104Worker {
   std::shared_ptr<WorkerShared> shared_ = std::make_shared<WorkerShared>();
   // Cleared at Join on the window thread; closures still queued then do nothing.
   std::shared_ptr<bool> live_ = std::make_shared<bool>(true);
+  ConnectionThreading threading_;
+  std::unique_ptr<ConnectionLoop> loop_;  // WindowTurns, until Finish
   std::jthread thread_;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/timer_loop_host.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "ui/dialog.h"
 
@@ -54,9 +55,16 @@ void TimerLoopHost::Post(std::function<void()> fn) {
   posted_.push_back(std::move(fn));
 }
 
-size_t TimerLoopHost::RunPosted() {
+size_t TimerLoopHost::RunPosted() { return RunQueued(SIZE_MAX); }
+
+bool TimerLoopHost::HasPosted() {
+  std::lock_guard lock(postedMutex_);
+  return !posted_.empty();
+}
+
+size_t TimerLoopHost::RunQueued(size_t limit) {
   size_t ran = 0;
-  for (;;) {
+  while (ran < limit) {
     std::function<void()> fn;
     {
       std::lock_guard lock(postedMutex_);
@@ -67,12 +75,20 @@ size_t TimerLoopHost::RunPosted() {
     fn();
     ++ran;
   }
+  return ran;
 }
 
 void TimerLoopHost::RunUntil(uint64_t deadlineMs, const std::function<bool()>& stop) {
   auto stopped = [&] { return stop && stop(); };
   for (;;) {
-    if (RunPosted() > 0 && stopped()) return;
+    // What was queued before this round; what it posts runs after the timers due meanwhile,
+    // so a closure that keeps posting itself (a connection taking turns) cannot starve them.
+    size_t queued = 0;
+    {
+      std::lock_guard lock(postedMutex_);
+      queued = posted_.size();
+    }
+    if (RunQueued(queued) > 0 && stopped()) return;
     const uint64_t now = clock_.MonotonicMs();
     // The earliest due timer; ties go to the lower id, as the window system orders them.
     const Timer* next = nullptr;
@@ -92,6 +108,7 @@ void TimerLoopHost::RunUntil(uint64_t deadlineMs, const std::function<bool()>& s
       continue;
     }
     if (now >= deadlineMs || stopped()) return;
+    if (HasPosted()) continue;
     uint64_t wake = deadlineMs;
     if (next && next->due < wake) wake = next->due;
     Idle(static_cast<uint32_t>(std::min<uint64_t>(wake - now, 0xFFFFFFFFu)));

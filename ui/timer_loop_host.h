@@ -36,7 +36,7 @@ class TimerLoopHost : public WindowHost {
   void RunFor(uint64_t ms, const std::function<bool()>& stop = {}) {
     RunUntil(clock_.MonotonicMs() + ms, stop);
   }
-  // Runs the closures posted so far; returns how many ran.
+  // Runs posted closures, those they post included, until none is left; returns how many ran.
   size_t RunPosted();
 
   bool HasTimer(const Dialog& owner, int id) const;
@@ -52,6 +52,9 @@ class TimerLoopHost : public WindowHost {
   virtual void Idle(uint32_t ms) { clock_.Sleep(ms); }
 
  private:
+  size_t RunQueued(size_t limit);
+  bool HasPosted();
+
   struct Timer {
     Dialog* owner;
     int id;
