@@ -11,6 +11,8 @@
 #include "platform/memory_serial_port.h"
 #include "sim/iec101_station.h"
 #include "tests/acquisition/window_fixture.h"
+#include "tests/soak/iec104_target.h"
+#include "tests/soak/soak_random.h"
 
 namespace tessvar::soak {
 
@@ -22,25 +24,13 @@ void Trim(MemorySerialPort::Line& line) {
   line.configured.clear();
 }
 
-constexpr std::array kProtocols = {SoakProtocol::Rtu,         SoakProtocol::Ascii,
-                                   SoakProtocol::Tcp,         SoakProtocol::Iec101Group,
-                                   SoakProtocol::Iec101Read102, SoakProtocol::Iec101LinkLevel};
+constexpr std::array kProtocols = {
+    SoakProtocol::Rtu,           SoakProtocol::Ascii,           SoakProtocol::Tcp,
+    SoakProtocol::Iec101Group,   SoakProtocol::Iec101Read102,   SoakProtocol::Iec101LinkLevel,
+    SoakProtocol::Iec104Group,   SoakProtocol::Iec104Read102,   SoakProtocol::Iec104Cyclic};
 constexpr std::array<std::string_view, kProtocols.size()> kNames = {
-    "rtu", "ascii", "tcp", "iec101-group", "iec101-read102", "iec101-link"};
-
-uint32_t Pick(std::mt19937_64& rng, uint32_t lo, uint32_t hi) {
-  return std::uniform_int_distribution<uint32_t>(lo, hi)(rng);
-}
-
-// One to six faulty answers: most often one, sometimes a burst.
-uint32_t BurstLength(std::mt19937_64& rng) { return Pick(rng, 0, 1) ? 1 : Pick(rng, 2, 6); }
-
-sim::FaultTrigger Burst(uint32_t count) {
-  sim::FaultTrigger t;
-  t.mode = sim::FaultTrigger::Mode::Count;
-  t.count = count;
-  return t;
-}
+    "rtu",          "ascii",          "tcp",          "iec101-group", "iec101-read102",
+    "iec101-link",  "iec104-group",   "iec104-read102", "iec104-cyclic"};
 
 sim::FaultTrigger Always() {
   sim::FaultTrigger t;
@@ -258,6 +248,12 @@ std::unique_ptr<SoakTarget> MakeSoakTarget(SoakProtocol protocol) {
       return std::make_unique<Iec101Target>(IecReadMode::Read102);
     case SoakProtocol::Iec101LinkLevel:
       return std::make_unique<Iec101Target>(IecReadMode::LinkLevelRead);
+    case SoakProtocol::Iec104Group:
+      return MakeIec104Target(IecReadMode::GroupPoll);
+    case SoakProtocol::Iec104Read102:
+      return MakeIec104Target(IecReadMode::Read102);
+    case SoakProtocol::Iec104Cyclic:
+      return MakeIec104Target(IecReadMode::LinkLevelRead);
   }
   return nullptr;
 }

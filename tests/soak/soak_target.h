@@ -16,7 +16,17 @@
 
 namespace tessvar::soak {
 
-enum class SoakProtocol : uint8_t { Rtu, Ascii, Tcp, Iec101Group, Iec101Read102, Iec101LinkLevel };
+enum class SoakProtocol : uint8_t {
+  Rtu,
+  Ascii,
+  Tcp,
+  Iec101Group,
+  Iec101Read102,
+  Iec101LinkLevel,
+  Iec104Group,
+  Iec104Read102,
+  Iec104Cyclic,
+};
 
 std::span<const SoakProtocol> AllProtocols();
 std::string_view ProtocolName(SoakProtocol p);
@@ -44,6 +54,8 @@ class SoakTarget {
   virtual void TrimTestLogs() = 0;
   // Longest a faulty answer can keep a pass waiting before the run notices (ms).
   virtual uint32_t DetectionMs() const = 0;
+  // The fault under way is one the run must say in a message box (a refused read).
+  virtual bool FaultIsToldInWords() const { return false; }
 };
 
 // The window with the protocol's sample description loaded and its port chosen, not started.

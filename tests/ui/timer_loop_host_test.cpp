@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -41,6 +42,28 @@ TEST(TimerLoopHost, ABlockingHandlerGetsOneLateTickNotABacklog) {
   host.RunFor(3250);
   // 100 (blocks to 3100), one late tick at 3100, then 3200.
   EXPECT_EQ(ticks, 3);
+}
+
+// A closure that posts itself again after letting time pass (a connection taking turns on
+// the window thread) must not starve the timers, and the host must not idle past it.
+TEST(TimerLoopHost, AClosureThatKeepsPostingItselfLeavesRoomForTimers) {
+  VirtualClock clock;
+  test::ScriptedHost host(clock);
+  Dialog d(kTemplate);
+  std::vector<uint64_t> ticks;
+  d.OnTimer([&](int) { ticks.push_back(clock.MonotonicMs()); });
+  host.SetTimer(d, 1, 250);
+  int turns = 0;
+  std::function<void()> turn = [&] {
+    ++turns;
+    clock.Advance(20);
+    host.Post(turn);
+  };
+  host.Post(turn);
+  host.RunFor(1000);
+  EXPECT_EQ(ticks, (std::vector<uint64_t>{260, 500, 760, 1000}));
+  // One every 20 ms up to the last tick and the one queued then: no idle jump over a turn.
+  EXPECT_EQ(turns, 51);
 }
 
 TEST(TimerSchedule, TicksKeepTheirPhase) {
