@@ -32,6 +32,12 @@ constexpr std::array<std::string_view, kProtocols.size()> kNames = {
     "rtu",          "ascii",          "tcp",          "iec101-group", "iec101-read102",
     "iec101-link",  "iec104-group",   "iec104-read102", "iec104-cyclic"};
 
+// The USB adapter goes away: what is open fails and it cannot be opened again; or it is back.
+void Unplug(MemorySerialPort::Line& line, bool gone) {
+  line.failIo = gone;
+  line.refuseOpen = gone;
+}
+
 sim::FaultTrigger Always() {
   sim::FaultTrigger t;
   t.mode = sim::FaultTrigger::Mode::Rate;
@@ -58,14 +64,18 @@ class ModbusTarget final : public SoakTarget {
   std::string BeginFault(std::mt19937_64& rng, bool disconnect) override {
     wanted_ = 0;  // the rules are new: their injector has applied nothing yet
     if (disconnect) {
+      wanted_ = UINT64_MAX;
       if (framing_ == ModbusFraming::Tcp) {
         connectsBefore_ = rig_.peer->connects;
         rig_.peer->refuseConnect = true;
         rig_.peer->tcp->peerClosed = true;
+      } else if (Pick(rng, 0, 1)) {
+        Unplug(*rig_.peer->Line(), true);
+        opensBefore_ = rig_.peer->Line()->openedNames.size() + trimmedOpens_;
+        return "adapter unplugged";
       } else {
         rig_.peer->SetFaults({{sim::FaultKind::NoReply, 0, Always()}});
       }
-      wanted_ = UINT64_MAX;
       return "disconnect";
     }
     std::vector<sim::FaultRule> rules;
@@ -88,10 +98,17 @@ class ModbusTarget final : public SoakTarget {
     // Each connection refused while the peer was away counts as one fault.
     if (rig_.peer->refuseConnect) kept_ += static_cast<uint64_t>(rig_.peer->connects - connectsBefore_);
     rig_.peer->refuseConnect = false;
+    // Each refused reopening of an unplugged adapter counts as one fault.
+    auto& line = *rig_.peer->Line();
+    if (line.refuseOpen) kept_ += line.openedNames.size() + trimmedOpens_ - opensBefore_;
+    Unplug(line, false);
     rig_.peer->SetFaults({});
   }
   uint64_t FaultsApplied() const override { return kept_ + Applied(); }
-  void TrimTestLogs() override { Trim(*rig_.peer->Line()); }
+  void TrimTestLogs() override {
+    trimmedOpens_ += rig_.peer->Line()->openedNames.size();
+    Trim(*rig_.peer->Line());
+  }
   uint32_t DetectionMs() const override {
     return framing_ == ModbusFraming::Tcp ? CTcpLink::kReplyLimitMs + CTcpLink::kConnectLimitMs
                                           : kLateMaxMs;
@@ -116,6 +133,8 @@ class ModbusTarget final : public SoakTarget {
 
   ModbusFraming framing_;
   test::WindowRig rig_;
+  size_t trimmedOpens_ = 0;  // opens forgotten by TrimTestLogs
+  size_t opensBefore_ = 0;
   uint64_t kept_ = 0;
   uint64_t wanted_ = 0;
   int connectsBefore_ = 0;
@@ -174,8 +193,13 @@ class Iec101Target final : public SoakTarget {
   std::string BeginFault(std::mt19937_64& rng, bool disconnect) override {
     kept_ += Sum(faults_.applied);
     if (disconnect) {
-      faults_ = sim::Iec101FaultInjector({{sim::Iec101FaultKind::NoReply, 0, Always()}}, 3);
       wanted_ = UINT64_MAX;
+      if (Pick(rng, 0, 1)) {
+        Unplug(*line_, true);
+        opensBefore_ = line_->openedNames.size() + trimmedOpens_;
+        return "adapter unplugged";
+      }
+      faults_ = sim::Iec101FaultInjector({{sim::Iec101FaultKind::NoReply, 0, Always()}}, 3);
       return "disconnect";
     }
     std::vector<sim::Iec101FaultRule> rules;
@@ -200,10 +224,15 @@ class Iec101Target final : public SoakTarget {
   bool FaultDone() const override { return Sum(faults_.applied) >= wanted_; }
   void EndFault() override {
     kept_ += Sum(faults_.applied);
+    if (line_->refuseOpen) kept_ += line_->openedNames.size() + trimmedOpens_ - opensBefore_;
+    Unplug(*line_, false);
     faults_ = sim::Iec101FaultInjector();
   }
   uint64_t FaultsApplied() const override { return kept_ + Sum(faults_.applied); }
-  void TrimTestLogs() override { Trim(*line_); }
+  void TrimTestLogs() override {
+    trimmedOpens_ += line_->openedNames.size();
+    Trim(*line_);
+  }
   uint32_t DetectionMs() const override { return kLateMaxMs; }
 
  private:
@@ -220,6 +249,8 @@ class Iec101Target final : public SoakTarget {
   std::unique_ptr<CKrellonDlg> window_;
   uint64_t kept_ = 0;
   uint64_t wanted_ = 0;
+  size_t trimmedOpens_ = 0;
+  size_t opensBefore_ = 0;
 };
 
 }  // namespace
