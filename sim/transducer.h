@@ -64,6 +64,8 @@ class Transducer {
   uint8_t StartRtcTest(std::span<const uint8_t> code);
   bool RtcTestActive() const { return rtcTestActive_; }
 
+  // From the next answer on, the register holds `value` (the model keeps running).
+  void Pin(uint16_t address, uint16_t value) { pinned_[address] = value; }
   // The code a register holds at `elapsedMs` of running time (pinned values win).
   uint16_t RegisterValue(uint16_t address, const RegisterSource& source, uint64_t elapsedMs);
   const RegisterImage& Image() const { return image_; }

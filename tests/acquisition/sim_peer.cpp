@@ -107,6 +107,11 @@ void SimPeer::SetFaults(std::vector<sim::FaultRule> rules) {
   session_ = std::make_unique<sim::ModbusSession>(so, *transducer_, *faults_, stats_);
 }
 
+void SimPeer::ArmFaults(std::vector<sim::FaultRule> rules) {
+  rules_ = std::move(rules);
+  *faults_ = sim::FaultInjector(rules_, 7);  // the session refers to this injector
+}
+
 void SimPeer::NewTcpSession() {
   tcp->connected = true;
   tcp->peerClosed = false;

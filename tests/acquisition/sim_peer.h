@@ -29,6 +29,9 @@ class SimPeer {
   std::unique_ptr<TcpSocket> MakeTcpSocket();
 
   void SetFaults(std::vector<sim::FaultRule> rules);
+  // The same from the next request on, with the session kept: a reply under way still comes
+  // (SetFaults starts a new session, which drops it).
+  void ArmFaults(std::vector<sim::FaultRule> rules);
   // The service interface (wake-up answer, RTC test code) of the simulated transducer.
   void SetService(sim::ServiceInterface service);
   // DC at its nominals: Wdc and Qdc count one code every 100 ms (the value model restarts).
