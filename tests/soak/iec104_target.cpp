@@ -5,7 +5,6 @@
 
 #include "acquisition/iec104_engine.h"
 #include "app/control_ids.h"
-#include "app/file_page.h"
 #include "sim/iec104_station.h"
 #include "tests/acquisition/window_fixture.h"
 #include "tests/sim/iec104_station_socket.h"
@@ -122,20 +121,12 @@ class Iec104Target final : public SoakTarget {
     sim::TransducerOptions to;
     to.steadyDc = true;
     transducer_ = std::make_unique<sim::Transducer>(clock_, description_, to);
-    window_ = std::make_unique<CKrellonDlg>(host_, clock_, store_, Seams());
-    window_->OnInitDialog();
+    window_ = OpenWithDescription(host_, clock_, store_, Seams(), path);
     Dialog& d = window_->GetDialog();
-    d.UserClick(idc::kFileTab);
-    host_.fileAnswers.push_back(path);
-    window_->FilePage()->LoadDescriptionFile();
     if (window_->Settings().protocol != ProtocolKind::Iec104)
       d.UserSelect(idc::kProtocolList, d.SelectByPrefix(idc::kProtocolList, "МЭК-104"));
     d.UserSetIpv4(idc::kIpAddress, 0x7F000001);
-    d.UserFocus(idc::kStart);
-    host_.RunPosted();
-    d.UserClick(mode == IecReadMode::GroupPoll ? idc::kModeGroupPoll
-                : mode == IecReadMode::Read102 ? idc::kModeRead102
-                                               : idc::kModeLinkLevel);
+    ChooseReadMode(*window_, host_, mode);
   }
   ~Iec104Target() override { window_.reset(); }
   VirtualClock& Clock() override { return clock_; }

@@ -172,18 +172,10 @@ class Iec101Target final : public SoakTarget {
     seams.enumerateSerialPorts = [] { return std::vector<std::string>{"ttyS7"}; };
     seams.makeSerialPort = [this] { return std::make_unique<MemorySerialPort>(clock_, line_); };
     seams.configureSerial = [](std::string_view) {};
-    window_ = std::make_unique<CKrellonDlg>(host_, clock_, store_, std::move(seams));
-    window_->OnInitDialog();
+    window_ = OpenWithDescription(host_, clock_, store_, std::move(seams), path);
     Dialog& d = window_->GetDialog();
-    d.UserClick(idc::kFileTab);
-    host_.fileAnswers.push_back(path);
-    window_->FilePage()->LoadDescriptionFile();
     d.UserSelect(idc::kPortList, d.FindExact(idc::kPortList, "ttyS7"));
-    d.UserFocus(idc::kStart);
-    host_.RunPosted();
-    d.UserClick(mode == IecReadMode::GroupPoll ? idc::kModeGroupPoll
-                : mode == IecReadMode::Read102 ? idc::kModeRead102
-                                               : idc::kModeLinkLevel);
+    ChooseReadMode(*window_, host_, mode);
   }
   ~Iec101Target() override { window_.reset(); }
   VirtualClock& Clock() override { return clock_; }
@@ -254,6 +246,26 @@ class Iec101Target final : public SoakTarget {
 };
 
 }  // namespace
+
+std::unique_ptr<CKrellonDlg> OpenWithDescription(test::ScriptedHost& host, VirtualClock& clock,
+                                                 SettingsStore& store, KrellonSeams seams,
+                                                 const std::string& path) {
+  auto window = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
+  window->OnInitDialog();
+  window->GetDialog().UserClick(idc::kFileTab);
+  host.fileAnswers.push_back(path);
+  window->FilePage()->LoadDescriptionFile();
+  return window;
+}
+
+void ChooseReadMode(CKrellonDlg& window, test::ScriptedHost& host, IecReadMode mode) {
+  Dialog& d = window.GetDialog();
+  d.UserFocus(idc::kStart);
+  host.RunPosted();
+  d.UserClick(mode == IecReadMode::GroupPoll ? idc::kModeGroupPoll
+              : mode == IecReadMode::Read102 ? idc::kModeRead102
+                                             : idc::kModeLinkLevel);
+}
 
 std::span<const SoakProtocol> AllProtocols() { return kProtocols; }
 

@@ -58,6 +58,14 @@ class SoakTarget {
   virtual bool FaultIsToldInWords() const { return false; }
 };
 
+// The main window made, initialised and given the description file as a user does.
+std::unique_ptr<CKrellonDlg> OpenWithDescription(test::ScriptedHost& host, VirtualClock& clock,
+                                                 SettingsStore& store, KrellonSeams seams,
+                                                 const std::string& path);
+
+// The IEC read mode chosen as a user does, with "Старт" focused (the description loaded).
+void ChooseReadMode(CKrellonDlg& window, test::ScriptedHost& host, IecReadMode mode);
+
 // The window with the protocol's sample description loaded and its port chosen, not started.
 std::unique_ptr<SoakTarget> MakeSoakTarget(SoakProtocol protocol);
 
