@@ -111,8 +111,8 @@ int64_t MsOfDay(const WallTime& t) {
 }
 
 TEST(Iec101ClockWindow, SetsTheStationClockAndPollingGoesOn) {
-  sim::Iec101StationOptions timeTagged;
-  timeTagged.monitorType = kMeTd1;  // the converter time comes from the values' time tags
+  Iec101RigOptions timeTagged;
+  timeTagged.station.monitorType = kMeTd1;  // the converter time comes from the values' time tags
   Iec101WindowRig rig(timeTagged);
   rig.clock.SetLocal(SundayNoon());
   WallTime wrong = SundayNoon();

@@ -125,8 +125,8 @@ TEST(Iec101DelayAcquisition, EveryAnswerOfTheStation) {
 
 TEST(Iec101DelayWindow, TheFieldShowsTheLineDelayAndTheRunGoesOn) {
   for (uint32_t line : {0u, 40u}) {
-    sim::Iec101StationOptions o;
-    o.lineDelayMs = line;
+    Iec101RigOptions o;
+    o.station.lineDelayMs = line;
     Iec101WindowRig rig(o);
     rig.Click(idc::kStart);
     ASSERT_TRUE(rig.RunDataSets(1)) << line;

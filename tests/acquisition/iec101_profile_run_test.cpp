@@ -5,16 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <set>
 
-#include "acquisition/presentation.h"
-#include "app/file_page.h"
-#include "app/main_window_template.h"
-#include "link/ft12_frames.h"
-#include "platform/memory_serial_port.h"
-#include "sim/iec101_station.h"
-#include "tests/acquisition/window_fixture.h"
+#include "tests/acquisition/iec101_window_rig.h"
 #include "tests/support/tshark.h"
 
 namespace tessvar::test {
@@ -23,108 +15,42 @@ namespace {
 constexpr int kStatus = 1189;
 constexpr int kFailures = 1208;
 
-int FieldOf(std::string_view name) {
-  for (const auto& v : PresentedSlots())
-    if (v.name == name) return FindValueField(v.slot)->fieldId;
-  return -1;
+// The 101 sample (addresses 1..8, link address 3) served by a standard station, in codes.
+Iec101RigOptions Standard(IecProfile profile, IecReadMode mode, uint8_t type = kMeNb1,
+                          std::vector<sim::Iec101FaultRule> rules = {}) {
+  Iec101RigOptions r;
+  r.faults = std::move(rules);
+  r.profile = profile;
+  r.mode = mode;
+  r.codes = true;
+  r.clockEntries = false;
+  r.station.sizes = {1, 1, 2};
+  r.station.monitorType = type;
+  r.station.standard = true;
+  for (uint16_t a = 1; a <= 8; ++a) r.transducer.pinned[a] = static_cast<uint16_t>(100 * a);
+  return r;
 }
 
-// The 101 sample (addresses 1..8, link address 3) served by a standard station, in codes.
-struct StandardRig {
-  StandardRig(IecProfile profile, IecReadMode mode, uint8_t type = kMeNb1,
-              std::vector<sim::Iec101FaultRule> rules = {}) {
-    const std::string path = SamplePath("iec101.dat");
-    std::ifstream f(path, std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(f)), {});
-    description = ReadDeviceDescription(bytes, {}, LoadOptions{"iec101.dat"}).description;
-    sim::TransducerOptions to;
-    for (uint16_t a = 1; a <= 8; ++a) to.pinned[a] = static_cast<uint16_t>(100 * a);
-    transducer = std::make_unique<sim::Transducer>(clock, description, to);
-    faults = sim::Iec101FaultInjector(std::move(rules), 3);
-    sim::Iec101StationOptions o;
-    o.sizes = {1, 1, 2};
-    o.monitorType = type;
-    o.linkAddress = 3;
-    o.standard = true;
-    station = std::make_unique<sim::Iec101Station>(o, description, *transducer, faults, stats);
-    line->onWrite = [this](std::span<const uint8_t> b) {
-      sent.emplace_back(b.begin(), b.end());
-      station->Receive(b, clock.MonotonicMs());
-    };
-    clock.AddListener([this](uint64_t now) {
-      const auto due = station->TakeDue(now);
-      if (!due.empty()) {
-        received.push_back(due);
-        MemorySerialPort::Deliver(*line, clock, due);
-      }
-      if (window) statuses.insert(window->GetDialog().Text(kStatus));
-    });
-    KrellonSeams seams;
-    seams.enumerateSerialPorts = [] { return std::vector<std::string>{"ttyS7"}; };
-    seams.makeSerialPort = [this] { return std::make_unique<MemorySerialPort>(clock, line); };
-    seams.configureSerial = [](std::string_view) {};
-    window = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
-    window->OnInitDialog();
-    Dialog& d = window->GetDialog();
-    d.UserClick(1107);
-    host.fileAnswers.push_back(path);
-    window->FilePage()->LoadDescriptionFile();
-    d.UserSelect(1217, d.FindExact(1217, "ttyS7"));
-    d.UserFocus(1094);
-    host.RunPosted();
-    d.UserClick(mode == IecReadMode::GroupPoll ? 1132 : mode == IecReadMode::Read102 ? 1133 : 1134);
-    if (window->Settings().displayMode == DisplayMode::PhysicalUnits) d.UserClick(1114);
-    window->Settings().iecProfile = profile;
-    window->RunControl().SetDataSetListener([this] {
-      udc1.push_back(window->GetDialog().Text(FieldOf("Udc1")));
-    });
-  }
-  ~StandardRig() { window.reset(); }
-  bool RunDataSets(uint64_t n, uint64_t limitMs = 120000) {
-    const uint64_t target = window->RunControl().DataSetsPresented() + n;
-    host.RunFor(limitMs, [&] { return window->RunControl().DataSetsPresented() >= target; });
-    return window->RunControl().DataSetsPresented() >= target;
-  }
-  // The interrogation frames the client sent (variable frames carrying type 100).
-  std::vector<std::vector<uint8_t>> Interrogations() const {
-    std::vector<std::vector<uint8_t>> out;
-    for (const auto& f : sent)
-      if (f.size() > 7 && f[0] == kFt12Variable && f[6] == kCIcNa1) out.push_back(f);
-    return out;
-  }
-  bool StationSent(const std::function<bool(const std::vector<uint8_t>&)>& what) const {
-    return std::any_of(received.begin(), received.end(), what);
-  }
-  uint64_t DataSets() const { return window->RunControl().DataSetsPresented(); }
-  uint32_t Failures() const { return window->Run().m_failureCount; }
-
-  VirtualClock clock;
-  ScriptedHost host{clock};
-  NullStore store;
-  DeviceDescription description;
-  std::unique_ptr<sim::Transducer> transducer;
-  sim::SimStats stats;
-  sim::Iec101FaultInjector faults;
-  std::unique_ptr<sim::Iec101Station> station;
-  std::shared_ptr<MemorySerialPort::Line> line = std::make_shared<MemorySerialPort::Line>();
-  std::unique_ptr<CKrellonDlg> window;
-  std::vector<std::vector<uint8_t>> sent, received;
-  std::set<std::string> statuses;
-  std::vector<std::string> udc1;
-};
+// The interrogation frames the client sent (variable frames carrying type 100).
+std::vector<std::vector<uint8_t>> Interrogations(const Iec101WindowRig& rig) {
+  std::vector<std::vector<uint8_t>> out;
+  for (const auto& f : rig.sent)
+    if (f.size() > 7 && f[0] == kFt12Variable && f[6] == kCIcNa1) out.push_back(f);
+  return out;
+}
 
 TEST(Iec101Profile, TheStandardProfileReadsEveryModeWithoutAFailure) {
   for (IecReadMode mode :
        {IecReadMode::GroupPoll, IecReadMode::Read102, IecReadMode::LinkLevelRead}) {
     SCOPED_TRACE(static_cast<int>(mode));
-    StandardRig rig(IecProfile::Standard, mode);
+    Iec101WindowRig rig(Standard(IecProfile::Standard, mode));
     rig.window->GetDialog().UserClick(1094);
     EXPECT_TRUE(rig.statuses.count("Запрос данных (Стандарт МЭК)"));
     ASSERT_TRUE(rig.RunDataSets(3)) << rig.window->GetDialog().Text(kStatus);
     for (const auto& v : rig.udc1) EXPECT_EQ(v, "100");
     EXPECT_EQ(rig.Failures(), 0u);
     EXPECT_EQ(rig.window->GetDialog().Text(kFailures), "0");
-    for (const auto& f : rig.Interrogations()) {
+    for (const auto& f : Interrogations(rig)) {
       // Object address 0 (two octets after type, qualifier, cause, common address).
       ASSERT_GE(f.size(), 13u);
       EXPECT_EQ(f[10], 0);
@@ -149,7 +75,7 @@ TEST(Iec101Profile, ALostReplyIsAskedForAgainOnceWithTheSameFrameCountBit) {
     std::string error;
     auto rule = sim::ParseIec101FaultRule(c.rule, error);
     ASSERT_TRUE(rule) << error;
-    StandardRig rig(IecProfile::Standard, IecReadMode::GroupPoll, kMeNb1, {*rule});
+    Iec101WindowRig rig(Standard(IecProfile::Standard, IecReadMode::GroupPoll, kMeNb1, {*rule}));
     rig.window->GetDialog().UserClick(1094);
     ASSERT_TRUE(rig.RunDataSets(3));
     EXPECT_EQ(rig.Failures(), c.failures);
@@ -183,7 +109,7 @@ TEST(Iec101Profile, TsharkReadsTheStandardTrafficWithoutAMalformedFrame) {
   std::vector<std::vector<uint8_t>> frames;
   for (IecReadMode mode :
        {IecReadMode::GroupPoll, IecReadMode::Read102, IecReadMode::LinkLevelRead}) {
-    StandardRig rig(IecProfile::Standard, mode);
+    Iec101WindowRig rig(Standard(IecProfile::Standard, mode));
     rig.window->GetDialog().UserClick(1094);
     ASSERT_TRUE(rig.RunDataSets(2));
     for (auto& f : SplitFrames(rig.sent)) frames.push_back(std::move(f));
@@ -214,7 +140,7 @@ TEST(Iec101Profile, TsharkReadsTheStandardTrafficWithoutAMalformedFrame) {
 TEST(Iec101Profile, TheTransducerProfileFailsAtAStandardStation) {
   {
     // ACD set on the station's data is taken as an error; the run restarts for ever.
-    StandardRig rig(IecProfile::Transducer, IecReadMode::GroupPoll);
+    Iec101WindowRig rig(Standard(IecProfile::Transducer, IecReadMode::GroupPoll));
     rig.window->GetDialog().UserClick(1094);
     rig.host.RunFor(30000);
     EXPECT_EQ(rig.DataSets(), 0u);
@@ -222,12 +148,12 @@ TEST(Iec101Profile, TheTransducerProfileFailsAtAStandardStation) {
     EXPECT_TRUE(rig.statuses.count("Ошибка"));
     // It asked with the block's start address; the station refused that with cause 47
     // (kept in class 1, which the transducer client never polls).
-    ASSERT_FALSE(rig.Interrogations().empty());
-    EXPECT_EQ(rig.Interrogations()[0][10], 1);
+    ASSERT_FALSE(Interrogations(rig).empty());
+    EXPECT_EQ(Interrogations(rig)[0][10], 1);
   }
   {
     // The read command in a function-11 frame is not answered at all.
-    StandardRig rig(IecProfile::Transducer, IecReadMode::Read102);
+    Iec101WindowRig rig(Standard(IecProfile::Transducer, IecReadMode::Read102));
     rig.window->GetDialog().UserClick(1094);
     rig.host.RunFor(30000);
     EXPECT_EQ(rig.DataSets(), 0u);
