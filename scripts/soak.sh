@@ -7,4 +7,8 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TESSVAR_BUILD:-$root/build/default}
 cmake --build "$build" --target tessvar-soak >/dev/null
-TESSVAR_SOURCE_DIR=$root exec "$build/tests/soak/tessvar-soak" --hours 24 "$@"
+hours="--hours 24"
+for arg in "$@"; do
+  case $arg in --hours|--hours=*) hours= ;; esac
+done
+TESSVAR_SOURCE_DIR=$root exec "$build/tests/soak/tessvar-soak" $hours "$@"
