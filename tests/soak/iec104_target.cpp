@@ -126,6 +126,7 @@ class Iec104Target final : public SoakTarget {
     if (window_->Settings().protocol != ProtocolKind::Iec104)
       d.UserSelect(idc::kProtocolList, d.SelectByPrefix(idc::kProtocolList, "МЭК-104"));
     d.UserSetIpv4(idc::kIpAddress, 0x7F000001);
+    AddClockEntries(*window_);
     ChooseReadMode(*window_, host_, mode);
   }
   ~Iec104Target() override { window_.reset(); }
@@ -145,7 +146,9 @@ class Iec104Target final : public SoakTarget {
     const uint32_t kinds = Pick(rng, 0, 3) == 0 ? 2 : 1;
     for (uint32_t k = 0; k < kinds; ++k) what += (what.empty() ? "" : "+") + AddFault(rng, plan);
     benign_ = Benign(plan);
-    told_ = plan.negativeCause.has_value() && mode_ == IecReadMode::Read102;
+    told_ = (plan.negativeCause.has_value() && mode_ == IecReadMode::Read102) ||
+            plan.negativeClockCause.has_value();
+    syncWanted_ = plan.negativeClockCause.has_value();
     // A fault that lets the connection live is one connection long; the others a burst.
     const uint32_t count = benign_ ? 1 : BurstLength(rng);
     state_->plan = plan;
@@ -162,18 +165,25 @@ class Iec104Target final : public SoakTarget {
   void EndFault() override {
     // A faulty connection still up when the fault's time is over goes too: after the fault
     // the station is well.
-    if (state_->currentFaulty && !benign_) Drop();
+    const sim::Iec104FaultPlan& p = state_->plan;
+    if (state_->currentFaulty && (!benign_ || p.negativeCause || p.negativeClockCause)) Drop();
     state_->currentFaulty = false;
     state_->refuse = false;
     state_->faultyLeft = 0;
     wantedMade_ = 0;
     benign_ = false;
     told_ = false;
+    syncWanted_ = false;
   }
   uint64_t FaultsApplied() const override { return state_->faultyMade + state_->drops + state_->refused; }
   void TrimTestLogs() override {}
   uint32_t DetectionMs() const override { return iec104::kSilenceLimitMs + iec104::kStopConfirmWaitMs; }
   bool FaultIsToldInWords() const override { return told_; }
+  bool WantsClockSync() const override {
+    if (!syncWanted_ || !state_->currentFaulty) return false;
+    syncWanted_ = false;  // one synchronisation a fault
+    return true;
+  }
 
  private:
   static constexpr uint64_t kBenignMs = 30000;
@@ -203,7 +213,7 @@ class Iec104Target final : public SoakTarget {
   }
 
   static std::string AddFault(std::mt19937_64& rng, sim::Iec104FaultPlan& plan) {
-    switch (Pick(rng, 0, 7)) {
+    switch (Pick(rng, 0, 8)) {
       case 0: plan.closeAfterMs = Pick(rng, 100, 30000); return "close-after";
       case 1: plan.stopDtAfterMs = Pick(rng, 100, 30000); return "stopdt";
       case 2: {
@@ -215,7 +225,12 @@ class Iec104Target final : public SoakTarget {
       case 4: plan.burst = true; return "burst";
       case 5: plan.split = true; return "split";
       case 6: plan.garbageAfterMs = Pick(rng, 100, 30000); return "garbage";
-      default: plan.testFrEveryMs = Pick(rng, 1000, 20000); return "testfr";
+      case 7: plan.testFrEveryMs = Pick(rng, 1000, 20000); return "testfr";
+      default: {
+        const uint32_t cause = Pick(rng, 43, 47);
+        plan.negativeClockCause = static_cast<uint8_t>(cause == 43 ? 0 : cause);
+        return "negative-clock";
+      }
     }
   }
 
@@ -238,6 +253,7 @@ class Iec104Target final : public SoakTarget {
   uint64_t wantedMade_ = 0;
   bool benign_ = false;
   bool told_ = false;
+  mutable bool syncWanted_ = false;
 };
 
 }  // namespace

@@ -49,8 +49,8 @@ int main(int argc, char** argv) {
   }
   if (chosen.empty()) chosen.assign(AllProtocols().begin(), AllProtocols().end());
 
-  std::printf("%-16s %6s %9s %7s %8s %9s %5s %4s %6s %9s %8s %8s %8s\n", "protocol", "hours", "data sets",
-              "faults", "failures", "recorded", "lost", "dup", "files", "resume ms", "heap KB", "stop ms",
+  std::printf("%-16s %6s %9s %7s %8s %5s %9s %5s %4s %6s %9s %8s %8s %8s\n", "protocol", "hours",
+              "data sets", "faults", "failures", "syncs", "recorded", "lost", "dup", "files", "resume ms", "heap KB", "stop ms",
               "wall s");
   int bad = 0;
   for (const auto p : chosen) {
@@ -60,10 +60,11 @@ int main(int argc, char** argv) {
     o.seed = seed;
     o.recordDir = FreshDir(dir, ProtocolName(p));
     const SoakResult r = RunSoak(o);
-    std::printf("%-16s %6.2f %9llu %7llu %8llu %9llu %5llu %4llu %6llu %9llu %+8lld %+8lld %8.1f\n",
+    std::printf("%-16s %6.2f %9llu %7llu %8llu %5llu %9llu %5llu %4llu %6llu %9llu %+8lld %+8lld %8.1f\n",
                 std::string(ProtocolName(p)).c_str(), hours,
                 static_cast<unsigned long long>(r.dataSets), static_cast<unsigned long long>(r.faultsInjected),
-                static_cast<unsigned long long>(r.failures), static_cast<unsigned long long>(r.linesRecorded),
+                static_cast<unsigned long long>(r.failures), static_cast<unsigned long long>(r.clockSyncs),
+                static_cast<unsigned long long>(r.linesRecorded),
                 static_cast<unsigned long long>(r.lost), static_cast<unsigned long long>(r.duplicated),
                 static_cast<unsigned long long>(r.files), static_cast<unsigned long long>(r.maxResumeMs),
                 static_cast<long long>(r.memoryGrowthBytes / 1024),

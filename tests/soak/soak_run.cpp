@@ -165,6 +165,7 @@ class SoakRun final : public DialogObserver {
     running_ = w.Run().m_running;
     if (!running_) Problem("the run did not start: " + target_->Host().LastMessageText());
     nextFaultMs_ = startMs_ + Gap();
+    nextSyncMs_ = startMs_ + 600000;
   }
 
   uint64_t Gap() { return std::uniform_int_distribution<uint64_t>(20000, 180000)(rng_); }
@@ -214,6 +215,7 @@ class SoakRun final : public DialogObserver {
     if (running_ && !target_->Window().Run().m_running) {
       running_ = false;
       stopMs_ = now;
+      Trace("the run stopped, status \"" + target_->Window().GetDialog().Text(idc::kStatusLine) + "\"");
     }
   }
 
@@ -260,6 +262,27 @@ class SoakRun final : public DialogObserver {
     result_.memoryGrowthBytes = std::max(result_.memoryGrowthBytes, heap - *heapAfterWarmUp_);
   }
 
+  // "Синхронизация RTC" now and then with the peer well and polling back after the last fault,
+  // when it must say nothing and polling
+  // must go on; and during a fault that only a synchronisation shows, when it may say what
+  // went wrong. (A synchronisation the link refuses stops the run and starts it as "Старт"
+  // does, which with a silent station ends in a message: the engineer is at the window.)
+  void StepClockSync(uint64_t now) {
+    const bool wanted = faultOn_ && target_->WantsClockSync();
+    if (!wanted && (faultOn_ || resumeFrom_ || now < nextSyncMs_)) return;
+    nextSyncMs_ = now + std::uniform_int_distribution<uint64_t>(1200000, 2400000)(rng_);
+    test::ScriptedHost& host = target_->Host();
+    host.messages.clear();
+    Trace("clock sync");
+    ++result_.clockSyncs;
+    target_->Window().GetDialog().UserClick(idc::kClockSync);
+    if (!host.messages.empty() && !faultOn_)
+      Problem("clock synchronisation with the peer well: " + host.messages.back().text);
+    if (!target_->Window().Run().m_running)
+      Problem("the run did not go on after a clock synchronisation: " + target_->Host().LastMessageText());
+    host.messages.clear();
+  }
+
   void Drive() {
     VirtualClock& clock = target_->Clock();
     test::ScriptedHost& host = target_->Host();
@@ -274,6 +297,7 @@ class SoakRun final : public DialogObserver {
       host.questions.clear();
       target_->TrimTestLogs();
       StepFaults(now);
+      if (running_) StepClockSync(now);
       StepWallClock(now);
       StepMemory(now);
     }
@@ -331,6 +355,7 @@ class SoakRun final : public DialogObserver {
   uint64_t nextFaultMs_ = 0;
   std::optional<uint64_t> resumeFrom_;
   uint64_t nextMemoryMs_ = 0;
+  uint64_t nextSyncMs_ = 0;
   std::optional<int64_t> heapAfterWarmUp_;
   // Declared last, destroyed first: the window's listeners point into this run.
   std::unique_ptr<SoakTarget> target_;

@@ -23,6 +23,7 @@ struct SoakResult {
   uint64_t faultEpisodes = 0;   // bursts and disconnects begun
   uint64_t faultsInjected = 0;  // faulty answers and closed connections the peer produced
   uint64_t failures = 0;        // counted by the window
+  uint64_t clockSyncs = 0;      // "Синхронизация RTC" pressed during the run
   uint64_t linesRecorded = 0;
   uint64_t lost = 0;
   uint64_t duplicated = 0;

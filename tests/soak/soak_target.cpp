@@ -175,6 +175,7 @@ class Iec101Target final : public SoakTarget {
     window_ = OpenWithDescription(host_, clock_, store_, std::move(seams), path);
     Dialog& d = window_->GetDialog();
     d.UserSelect(idc::kPortList, d.FindExact(idc::kPortList, "ttyS7"));
+    AddClockEntries(*window_);
     ChooseReadMode(*window_, host_, mode);
   }
   ~Iec101Target() override { window_.reset(); }
@@ -256,6 +257,11 @@ std::unique_ptr<CKrellonDlg> OpenWithDescription(test::ScriptedHost& host, Virtu
   host.fileAnswers.push_back(path);
   window->FilePage()->LoadDescriptionFile();
   return window;
+}
+
+void AddClockEntries(CKrellonDlg& window) {
+  window.Description().entries.push_back({"Время (tms)", "0x000100", "2"});
+  window.Description().entries.push_back({"Время (thm)", "0x000101", "2"});
 }
 
 void ChooseReadMode(CKrellonDlg& window, test::ScriptedHost& host, IecReadMode mode) {

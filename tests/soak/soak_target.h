@@ -56,12 +56,17 @@ class SoakTarget {
   virtual uint32_t DetectionMs() const = 0;
   // The fault under way is one the run must say in a message box (a refused read).
   virtual bool FaultIsToldInWords() const { return false; }
+  // The fault under way only shows on a clock synchronisation, and none was asked for yet.
+  virtual bool WantsClockSync() const { return false; }
 };
 
 // The main window made, initialised and given the description file as a user does.
 std::unique_ptr<CKrellonDlg> OpenWithDescription(test::ScriptedHost& host, VirtualClock& clock,
                                                  SettingsStore& store, KrellonSeams seams,
                                                  const std::string& path);
+
+// The two clock entries the IEC samples lack, so that "Синхронизация RTC" has a clock to set.
+void AddClockEntries(CKrellonDlg& window);
 
 // The IEC read mode chosen as a user does, with "Старт" focused (the description loaded).
 void ChooseReadMode(CKrellonDlg& window, test::ScriptedHost& host, IecReadMode mode);

@@ -1,5 +1,5 @@
-// One virtual hour of every protocol with a seeded fault schedule, midnights, wall-clock
-// jumps and recording on: nothing lost or duplicated, every failure counted once with its
+// One virtual hour of every protocol with a seeded fault schedule, clock synchronisations,
+// midnights, wall-clock jumps and recording on: nothing lost or duplicated, every failure counted once with its
 // text, polling back within a restart pause, the heap flat, the run ended at its deadline.
 #include <gtest/gtest.h>
 
@@ -34,6 +34,7 @@ TEST(Soak, OneVirtualHourOfEveryProtocol) {
     EXPECT_EQ(r.linesRecorded, r.dataSets) << name;
     EXPECT_GT(r.faultsInjected, 10u) << name;
     EXPECT_GT(r.failures, 0u) << name;
+    EXPECT_GT(r.clockSyncs, 0u) << name;
     EXPECT_GE(r.files, 3u) << name;  // a midnight and two jumps over one
     std::filesystem::remove_all(dir.parent_path());
   }
