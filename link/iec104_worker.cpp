@@ -205,13 +205,16 @@ void Iec104Worker::Start() {
   });
 }
 
+bool Iec104Worker::PassOrFinish(uint32_t maxWaitMs) {
+  if (!loop_) return false;
+  if (loop_->Pass(maxWaitMs)) return true;
+  loop_->Finish(false);
+  loop_.reset();
+  return false;
+}
+
 void Iec104Worker::Turn() {
-  if (!loop_) return;
-  if (!loop_->Pass(kWaitSliceMs)) {
-    loop_->Finish(false);
-    loop_.reset();
-    return;
-  }
+  if (!PassOrFinish(kWaitSliceMs)) return;
   // The next turn comes after whatever the window has queued meanwhile.
   if (post_) post_([this, live = live_] {
     if (*live) Turn();
@@ -220,13 +223,7 @@ void Iec104Worker::Turn() {
 
 bool Iec104Worker::StopTurns(Clock& windowClock) {
   shared_->stopRequested = true;
-  for (int round = 0; round < kJoinRounds && loop_; ++round) {
-    if (!loop_->Pass(kJoinRoundMs)) {
-      loop_->Finish(false);
-      loop_.reset();
-    }
-    windowClock.Yield();
-  }
+  for (int round = 0; round < kJoinRounds && PassOrFinish(kJoinRoundMs); ++round) windowClock.Yield();
   const bool orderly = loop_ == nullptr;
   if (loop_) loop_->Finish(true);
   loop_.reset();

@@ -133,6 +133,8 @@ class Iec104Worker {
 
  private:
   std::function<void(SessionEvent&&)> Forwarder() const;
+  // WindowTurns: one pass, and the orderly end when it was the last; false once ended.
+  bool PassOrFinish(uint32_t maxWaitMs);
   void Turn();
   // WindowTurns: the end, without a thread to join.
   bool StopTurns(Clock& windowClock);

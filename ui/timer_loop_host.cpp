@@ -57,9 +57,9 @@ void TimerLoopHost::Post(std::function<void()> fn) {
 
 size_t TimerLoopHost::RunPosted() { return RunQueued(SIZE_MAX); }
 
-bool TimerLoopHost::HasPosted() {
+size_t TimerLoopHost::Queued() {
   std::lock_guard lock(postedMutex_);
-  return !posted_.empty();
+  return posted_.size();
 }
 
 size_t TimerLoopHost::RunQueued(size_t limit) {
@@ -83,12 +83,7 @@ void TimerLoopHost::RunUntil(uint64_t deadlineMs, const std::function<bool()>& s
   for (;;) {
     // What was queued before this round; what it posts runs after the timers due meanwhile,
     // so a closure that keeps posting itself (a connection taking turns) cannot starve them.
-    size_t queued = 0;
-    {
-      std::lock_guard lock(postedMutex_);
-      queued = posted_.size();
-    }
-    if (RunQueued(queued) > 0 && stopped()) return;
+    if (RunQueued(Queued()) > 0 && stopped()) return;
     const uint64_t now = clock_.MonotonicMs();
     // The earliest due timer; ties go to the lower id, as the window system orders them.
     const Timer* next = nullptr;
@@ -108,7 +103,7 @@ void TimerLoopHost::RunUntil(uint64_t deadlineMs, const std::function<bool()>& s
       continue;
     }
     if (now >= deadlineMs || stopped()) return;
-    if (HasPosted()) continue;
+    if (Queued() > 0) continue;
     uint64_t wake = deadlineMs;
     if (next && next->due < wake) wake = next->due;
     Idle(static_cast<uint32_t>(std::min<uint64_t>(wake - now, 0xFFFFFFFFu)));

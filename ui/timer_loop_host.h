@@ -53,7 +53,7 @@ class TimerLoopHost : public WindowHost {
 
  private:
   size_t RunQueued(size_t limit);
-  bool HasPosted();
+  size_t Queued();  // closures posted and not yet run
 
   struct Timer {
     Dialog* owner;
