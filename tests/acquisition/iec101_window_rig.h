@@ -69,26 +69,15 @@ struct Iec101WindowRig {
     seams.enumerateSerialPorts = [] { return std::vector<std::string>{"ttyS7"}; };
     seams.makeSerialPort = [this] { return std::make_unique<MemorySerialPort>(clock, line); };
     seams.configureSerial = [](std::string_view) {};
-    window = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
-    window->OnInitDialog();
+    window = OpenWithDescription(host, clock, store, std::move(seams), path);
     Dialog& d = window->GetDialog();
-    d.UserClick(idc::kFileTab);
-    host.fileAnswers.push_back(path);
-    window->FilePage()->LoadDescriptionFile();
     d.UserSelect(idc::kPortList, d.FindExact(idc::kPortList, "ttyS7"));
-    d.UserFocus(idc::kStart);
-    host.RunPosted();
-    d.UserClick(o.mode == IecReadMode::GroupPoll ? idc::kModeGroupPoll
-                : o.mode == IecReadMode::Read102 ? idc::kModeRead102
-                                                 : idc::kModeLinkLevel);
+    ChooseReadMode(*window, host, o.mode);
     d.UserSelect(idc::kGroupList, o.group);
     if (o.codes && window->Settings().displayMode == DisplayMode::PhysicalUnits)
       d.UserClick(idc::kDisplayMode);
     window->Settings().iecProfile = o.profile;
-    if (o.clockEntries) {
-      window->Description().entries.push_back({"Время (tms)", "0x000100", "2"});
-      window->Description().entries.push_back({"Время (thm)", "0x000101", "2"});
-    }
+    if (o.clockEntries) AddClockEntries(*window);
     window->RunControl().SetDataSetListener([this] {
       udc1.push_back(Text(FieldOf("Udc1")));
       udc2.push_back(Text(FieldOf("Udc2")));

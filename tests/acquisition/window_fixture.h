@@ -24,6 +24,17 @@ inline std::string SamplePath(const std::string& name) {
   return (std::filesystem::path(src ? src : ".") / "samples" / name).string();
 }
 
+// The main window made, initialised and given the description file as a user does.
+std::unique_ptr<CKrellonDlg> OpenWithDescription(ScriptedHost& host, VirtualClock& clock,
+                                                 SettingsStore& store, KrellonSeams seams,
+                                                 const std::string& path);
+
+// The IEC read mode chosen as a user does, with "Старт" focused (the description loaded).
+void ChooseReadMode(CKrellonDlg& window, ScriptedHost& host, IecReadMode mode);
+
+// The two clock entries the IEC samples lack, so that "Синхронизация RTC" has a clock to set.
+void AddClockEntries(CKrellonDlg& window);
+
 struct WindowRig {
   using EngineMaker = std::function<std::unique_ptr<LinkEngine>(ProtocolKind, const EngineContext&)>;
   explicit WindowRig(const std::string& sample, ModbusFraming framing,

@@ -121,13 +121,13 @@ class Iec104Target final : public SoakTarget {
     sim::TransducerOptions to;
     to.steadyDc = true;
     transducer_ = std::make_unique<sim::Transducer>(clock_, description_, to);
-    window_ = OpenWithDescription(host_, clock_, store_, Seams(), path);
+    window_ = test::OpenWithDescription(host_, clock_, store_, Seams(), path);
     Dialog& d = window_->GetDialog();
     if (window_->Settings().protocol != ProtocolKind::Iec104)
       d.UserSelect(idc::kProtocolList, d.SelectByPrefix(idc::kProtocolList, "МЭК-104"));
     d.UserSetIpv4(idc::kIpAddress, 0x7F000001);
-    AddClockEntries(*window_);
-    ChooseReadMode(*window_, host_, mode);
+    test::AddClockEntries(*window_);
+    test::ChooseReadMode(*window_, host_, mode);
   }
   ~Iec104Target() override { window_.reset(); }
   VirtualClock& Clock() override { return clock_; }

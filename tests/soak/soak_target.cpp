@@ -18,12 +18,6 @@ namespace tessvar::soak {
 
 namespace {
 
-void Trim(MemorySerialPort::Line& line) {
-  line.written.clear();
-  line.openedNames.clear();
-  line.configured.clear();
-}
-
 constexpr std::array kProtocols = {
     SoakProtocol::Rtu,           SoakProtocol::Ascii,           SoakProtocol::Tcp,
     SoakProtocol::Iec101Group,   SoakProtocol::Iec101Read102,   SoakProtocol::Iec101LinkLevel,
@@ -32,11 +26,38 @@ constexpr std::array<std::string_view, kProtocols.size()> kNames = {
     "rtu",          "ascii",          "tcp",          "iec101-group", "iec101-read102",
     "iec101-link",  "iec104-group",   "iec104-read102", "iec104-cyclic"};
 
-// The USB adapter goes away: what is open fails and it cannot be opened again; or it is back.
-void Unplug(MemorySerialPort::Line& line, bool gone) {
-  line.failIo = gone;
-  line.refuseOpen = gone;
-}
+// The serial line's USB adapter as the soak handles it: unplugged (what is open fails and it
+// cannot be opened again) and plugged in again, with the opens counted across the trimming
+// of the line's logs.
+class Adapter {
+ public:
+  void Unplug(MemorySerialPort::Line& line) {
+    Plug(line, false);
+    opensBefore_ = Opens(line);
+  }
+  // Plugged in again; returns the reopenings refused while it was away.
+  uint64_t PlugIn(MemorySerialPort::Line& line) {
+    const uint64_t refused = line.refuseOpen ? Opens(line) - opensBefore_ : 0;
+    Plug(line, true);
+    return refused;
+  }
+  // Forgets what the line logged for assertions (bytes written, ports opened).
+  void Trim(MemorySerialPort::Line& line) {
+    trimmedOpens_ += line.openedNames.size();
+    line.written.clear();
+    line.openedNames.clear();
+    line.configured.clear();
+  }
+
+ private:
+  static void Plug(MemorySerialPort::Line& line, bool in) {
+    line.failIo = !in;
+    line.refuseOpen = !in;
+  }
+  size_t Opens(const MemorySerialPort::Line& line) const { return line.openedNames.size() + trimmedOpens_; }
+  size_t trimmedOpens_ = 0;  // opens forgotten by Trim
+  size_t opensBefore_ = 0;
+};
 
 sim::FaultTrigger Always() {
   sim::FaultTrigger t;
@@ -70,8 +91,7 @@ class ModbusTarget final : public SoakTarget {
         rig_.peer->refuseConnect = true;
         rig_.peer->tcp->peerClosed = true;
       } else if (Pick(rng, 0, 1)) {
-        Unplug(*rig_.peer->Line(), true);
-        opensBefore_ = rig_.peer->Line()->openedNames.size() + trimmedOpens_;
+        adapter_.Unplug(*rig_.peer->Line());
         return "adapter unplugged";
       } else {
         rig_.peer->SetFaults({{sim::FaultKind::NoReply, 0, Always()}});
@@ -99,16 +119,11 @@ class ModbusTarget final : public SoakTarget {
     if (rig_.peer->refuseConnect) kept_ += static_cast<uint64_t>(rig_.peer->connects - connectsBefore_);
     rig_.peer->refuseConnect = false;
     // Each refused reopening of an unplugged adapter counts as one fault.
-    auto& line = *rig_.peer->Line();
-    if (line.refuseOpen) kept_ += line.openedNames.size() + trimmedOpens_ - opensBefore_;
-    Unplug(line, false);
+    kept_ += adapter_.PlugIn(*rig_.peer->Line());
     rig_.peer->SetFaults({});
   }
   uint64_t FaultsApplied() const override { return kept_ + Applied(); }
-  void TrimTestLogs() override {
-    trimmedOpens_ += rig_.peer->Line()->openedNames.size();
-    Trim(*rig_.peer->Line());
-  }
+  void TrimTestLogs() override { adapter_.Trim(*rig_.peer->Line()); }
   uint32_t DetectionMs() const override {
     return framing_ == ModbusFraming::Tcp ? CTcpLink::kReplyLimitMs + CTcpLink::kConnectLimitMs
                                           : kLateMaxMs;
@@ -133,8 +148,7 @@ class ModbusTarget final : public SoakTarget {
 
   ModbusFraming framing_;
   test::WindowRig rig_;
-  size_t trimmedOpens_ = 0;  // opens forgotten by TrimTestLogs
-  size_t opensBefore_ = 0;
+  Adapter adapter_;
   uint64_t kept_ = 0;
   uint64_t wanted_ = 0;
   int connectsBefore_ = 0;
@@ -172,11 +186,11 @@ class Iec101Target final : public SoakTarget {
     seams.enumerateSerialPorts = [] { return std::vector<std::string>{"ttyS7"}; };
     seams.makeSerialPort = [this] { return std::make_unique<MemorySerialPort>(clock_, line_); };
     seams.configureSerial = [](std::string_view) {};
-    window_ = OpenWithDescription(host_, clock_, store_, std::move(seams), path);
+    window_ = test::OpenWithDescription(host_, clock_, store_, std::move(seams), path);
     Dialog& d = window_->GetDialog();
     d.UserSelect(idc::kPortList, d.FindExact(idc::kPortList, "ttyS7"));
-    AddClockEntries(*window_);
-    ChooseReadMode(*window_, host_, mode);
+    test::AddClockEntries(*window_);
+    test::ChooseReadMode(*window_, host_, mode);
   }
   ~Iec101Target() override { window_.reset(); }
   VirtualClock& Clock() override { return clock_; }
@@ -188,8 +202,7 @@ class Iec101Target final : public SoakTarget {
     if (disconnect) {
       wanted_ = UINT64_MAX;
       if (Pick(rng, 0, 1)) {
-        Unplug(*line_, true);
-        opensBefore_ = line_->openedNames.size() + trimmedOpens_;
+        adapter_.Unplug(*line_);
         return "adapter unplugged";
       }
       faults_ = sim::Iec101FaultInjector({{sim::Iec101FaultKind::NoReply, 0, Always()}}, 3);
@@ -217,15 +230,11 @@ class Iec101Target final : public SoakTarget {
   bool FaultDone() const override { return Sum(faults_.applied) >= wanted_; }
   void EndFault() override {
     kept_ += Sum(faults_.applied);
-    if (line_->refuseOpen) kept_ += line_->openedNames.size() + trimmedOpens_ - opensBefore_;
-    Unplug(*line_, false);
+    kept_ += adapter_.PlugIn(*line_);
     faults_ = sim::Iec101FaultInjector();
   }
   uint64_t FaultsApplied() const override { return kept_ + Sum(faults_.applied); }
-  void TrimTestLogs() override {
-    trimmedOpens_ += line_->openedNames.size();
-    Trim(*line_);
-  }
+  void TrimTestLogs() override { adapter_.Trim(*line_); }
   uint32_t DetectionMs() const override { return kLateMaxMs; }
 
  private:
@@ -242,36 +251,10 @@ class Iec101Target final : public SoakTarget {
   std::unique_ptr<CKrellonDlg> window_;
   uint64_t kept_ = 0;
   uint64_t wanted_ = 0;
-  size_t trimmedOpens_ = 0;
-  size_t opensBefore_ = 0;
+  Adapter adapter_;
 };
 
 }  // namespace
-
-std::unique_ptr<CKrellonDlg> OpenWithDescription(test::ScriptedHost& host, VirtualClock& clock,
-                                                 SettingsStore& store, KrellonSeams seams,
-                                                 const std::string& path) {
-  auto window = std::make_unique<CKrellonDlg>(host, clock, store, std::move(seams));
-  window->OnInitDialog();
-  window->GetDialog().UserClick(idc::kFileTab);
-  host.fileAnswers.push_back(path);
-  window->FilePage()->LoadDescriptionFile();
-  return window;
-}
-
-void AddClockEntries(CKrellonDlg& window) {
-  window.Description().entries.push_back({"Время (tms)", "0x000100", "2"});
-  window.Description().entries.push_back({"Время (thm)", "0x000101", "2"});
-}
-
-void ChooseReadMode(CKrellonDlg& window, test::ScriptedHost& host, IecReadMode mode) {
-  Dialog& d = window.GetDialog();
-  d.UserFocus(idc::kStart);
-  host.RunPosted();
-  d.UserClick(mode == IecReadMode::GroupPoll ? idc::kModeGroupPoll
-              : mode == IecReadMode::Read102 ? idc::kModeRead102
-                                             : idc::kModeLinkLevel);
-}
 
 std::span<const SoakProtocol> AllProtocols() { return kProtocols; }
 

@@ -60,17 +60,6 @@ class SoakTarget {
   virtual bool WantsClockSync() const { return false; }
 };
 
-// The main window made, initialised and given the description file as a user does.
-std::unique_ptr<CKrellonDlg> OpenWithDescription(test::ScriptedHost& host, VirtualClock& clock,
-                                                 SettingsStore& store, KrellonSeams seams,
-                                                 const std::string& path);
-
-// The two clock entries the IEC samples lack, so that "Синхронизация RTC" has a clock to set.
-void AddClockEntries(CKrellonDlg& window);
-
-// The IEC read mode chosen as a user does, with "Старт" focused (the description loaded).
-void ChooseReadMode(CKrellonDlg& window, test::ScriptedHost& host, IecReadMode mode);
-
 // The window with the protocol's sample description loaded and its port chosen, not started.
 std::unique_ptr<SoakTarget> MakeSoakTarget(SoakProtocol protocol);
 
