@@ -5,10 +5,7 @@
 // bounded in count; no duration is asserted.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -18,9 +15,7 @@
 #include "platform/memory_serial_port.h"
 #include "platform/posix/posix_tcp_socket.h"
 #include "platform/posix/real_clock.h"
-#include "sim/iec104_station.h"
-#include "sim/main/sim_server.h"
-#include "tests/sim/sim_fixture.h"
+#include "tests/sim/iec104_loopback.h"
 
 namespace tessvar::test {
 namespace {
@@ -66,67 +61,13 @@ bool IsClockSync(const std::vector<uint8_t>& b) {
   return b.size() >= 7 && b[0] == 0x68 && (b[2] & 1) == 0 && b[6] == 0x67;
 }
 
-class Station {
+using sim::test::WindowQueue;
+
+// The station with its clock at `deviceTime`; every connection has `plan`.
+class Station : public sim::test::LoopbackStation {
  public:
   Station(sim::Iec104FaultPlan plan, const WallTime& deviceTime)
-      : description_(sim::test::SmallDescription()) {
-    sim::ServerConfig config;
-    config.tcp = "127.0.0.1:0";
-    transducer_ = std::make_unique<sim::Transducer>(clock_, description_, sim::TransducerOptions{});
-    transducer_->ClockOfDevice().Set(deviceTime);
-    server_ = std::make_unique<sim::SimServer>(config, clock_, *transducer_, faults_, stats_);
-    server_->SetSessionFactory([this, plan](sim::SimServer::Transport) {
-      return std::make_unique<sim::Iec104Station>(sim::Iec104StationOptions{}, plan, *transducer_,
-                                                  description_, stats_);
-    });
-    std::string error;
-    EXPECT_TRUE(server_->Open(error)) << error;
-    thread_ = std::thread([this] { server_->Run(stop_, 20); });
-  }
-  ~Station() { Stop(); }
-  void Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-  uint16_t Port() const { return server_->TcpPort(); }
-  const DeviceDescription& Description() const { return description_; }
-  // Read only after Stop: the server thread sets it.
-  WallTime DeviceNow() const { return transducer_->ClockOfDevice().Now(); }
-
- private:
-  RealClock clock_;
-  DeviceDescription description_;
-  std::unique_ptr<sim::Transducer> transducer_;
-  sim::FaultInjector faults_;
-  sim::SimStats stats_;
-  std::unique_ptr<sim::SimServer> server_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-// The window thread's queue of posted closures; the test thread plays the window.
-class WindowQueue {
- public:
-  void Post(std::function<void()> fn) {
-    std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(fn));
-  }
-  void RunAll() {
-    for (;;) {
-      std::function<void()> fn;
-      {
-        std::lock_guard lock(mutex_);
-        if (queue_.empty()) return;
-        fn = std::move(queue_.front());
-        queue_.pop_front();
-      }
-      fn();
-    }
-  }
-
- private:
-  std::mutex mutex_;
-  std::deque<std::function<void()>> queue_;
+      : LoopbackStation({{}, {plan}, true, {}, deviceTime}) {}
 };
 
 struct Client {

@@ -4,94 +4,28 @@
 // start/stop cycles leave nothing running. Real threads and sockets; no duration is asserted.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <thread>
 
+#include "iec104_harness.h"
 #include "link/iec104_worker.h"
 #include "link/link_result.h"
 #include "platform/posix/posix_tcp_socket.h"
-#include "platform/posix/real_clock.h"
 #include "platform/virtual_clock.h"
-#include "sim/iec104_station.h"
-#include "sim/main/sim_server.h"
-#include "sim_fixture.h"
+#include "tests/sim/iec104_loopback.h"
 
 namespace tessvar::sim {
 namespace {
 
 using iec104::WorkerNotice;
 
-class RunningStation {
+using test::LoopbackStation;
+using test::WindowQueue;
+
+// The station with eight pinned values, 0x1000 + address; the n-th connection has plans[n].
+class RunningStation : public LoopbackStation {
  public:
   explicit RunningStation(Iec104StationOptions options, std::vector<Iec104FaultPlan> plans = {})
-      : description_(test::SmallDescription()) {
-    ServerConfig config;
-    config.tcp = "127.0.0.1:0";
-    TransducerOptions t;
-    for (uint16_t a = 0; a < 8; ++a) t.pinned[a] = static_cast<uint16_t>(0x1000 + a);
-    transducer_ = std::make_unique<Transducer>(clock_, description_, t);
-    server_ = std::make_unique<SimServer>(config, clock_, *transducer_, faults_, stats_);
-    server_->SetSessionFactory([this, options, plans](SimServer::Transport) {
-      const size_t n = connections_++;
-      return std::make_unique<Iec104Station>(options, n < plans.size() ? plans[n] : Iec104FaultPlan{},
-                                             *transducer_, description_, stats_);
-    });
-    std::string error;
-    EXPECT_TRUE(server_->Open(error)) << error;
-    thread_ = std::thread([this] { server_->Run(stop_, 20); });
-  }
-  ~RunningStation() {
-    stop_ = true;
-    thread_.join();
-  }
-  uint16_t Port() const { return server_->TcpPort(); }
-  const DeviceDescription& Description() const { return description_; }
-
- private:
-  RealClock clock_;
-  DeviceDescription description_;
-  std::unique_ptr<Transducer> transducer_;
-  FaultInjector faults_;
-  SimStats stats_;
-  std::unique_ptr<SimServer> server_;
-  size_t connections_ = 0;  // touched on the server thread only
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-// The window thread's queue of posted closures; the test thread plays the window.
-class WindowQueue {
- public:
-  void Post(std::function<void()> fn) {
-    {
-      std::lock_guard lock(mutex_);
-      queue_.push_back(std::move(fn));
-    }
-    cv_.notify_one();
-  }
-  // Runs one closure, waiting at most `limit` for it; false when none came.
-  bool RunOne(std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    if (!cv_.wait_for(lock, limit, [&] { return !queue_.empty(); })) return false;
-    auto fn = std::move(queue_.front());
-    queue_.pop_front();
-    lock.unlock();
-    fn();
-    return true;
-  }
-  size_t RunAll() {
-    size_t n = 0;
-    while (RunOne(std::chrono::milliseconds(0))) ++n;
-    return n;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> queue_;
+      : LoopbackStation({options, std::move(plans), false, test::Pinned(), std::nullopt}) {}
 };
 
 struct Client {
